@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (optimised) and runs them; each prints its figures and ratios.
+# Usage: bench/run.sh [name-filter]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build-bench}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARKUTILS_BUILD_BENCH=ON \
+      -DLARKUTILS_BUILD_TESTS=OFF -DLARKUTILS_BUILD_EXAMPLES=OFF > /dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)"
+for bench in "$BUILD_DIR"/bench/bench_*; do
+  [ -x "$bench" ] || continue
+  case "$(basename "$bench")" in *"${1:-}"*) ;; *) continue ;; esac
+  echo "== $(basename "$bench")"
+  QT_QPA_PLATFORM=offscreen "$bench"
+done

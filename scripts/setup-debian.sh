@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test LarkUtils. Idempotent; quick
+# when everything is already there. Runs as root (or through sudo when available).
+set -euo pipefail
+
+PACKAGES=(
+  build-essential g++ cmake ninja-build pkg-config
+  qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
+  qttranslations5-l10n libqt5svg5 libqt5svg5-dev
+  e2fsprogs util-linux
+)
+# Tools used by later tests are appended by the subsystems that need them.
+if [ -f "$(dirname "$0")/packages-extra.txt" ]; then
+  while read -r pkg; do
+    [ -n "$pkg" ] && [ "${pkg#\#}" = "$pkg" ] && PACKAGES+=("$pkg")
+  done < "$(dirname "$0")/packages-extra.txt"
+fi
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

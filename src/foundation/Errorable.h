@@ -1,0 +1,61 @@
+#ifndef ERRORABLE_H
+#define ERRORABLE_H
+
+#include "larkutils_export.h"
+
+#include "ErrorableCode.h"
+
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QStack>
+
+class QObject;
+
+// Mix-in for QObject classes that raise errors and carry them up a tree of error carriers.
+// A class derives from QObject and Errorable; parents attach their children explicitly.
+class LARKUTILS_EXPORT Errorable
+{
+public:
+    Errorable(const Errorable& other);
+    Errorable& operator=(const Errorable& other);
+
+    // Clears this object's errors, its ancestors' own errors and its descendants' errors.
+    void clearError();
+    // The own error if set; otherwise the most recent error from below; otherwise a default code.
+    ErrorableCode error() const;
+    QString errorMessage() const;
+    // The message of a code: sErrorMessages, else its enum text, else its toString(false).
+    static const QString errorMessage(const ErrorableCode& code);
+    // sOverriddenErrorMessage for the code, else errorMessage(code).
+    static const QString overriddenErrorMessage(const ErrorableCode& code);
+    QStack<ErrorableCode> errorStack() const;
+    bool hasErrorSelfError() const;
+
+    static QMap<ErrorableCode, QString> sErrorMessages;
+    static QMap<ErrorableCode, QString> sOverriddenErrorMessage;
+
+protected:
+    Errorable();
+    virtual ~Errorable();
+
+    // Attaches a child carrier; its location becomes "place:line".
+    void _addErrorableChild(Errorable& child, const char* place, int line);
+    // Raises this object's own error and sends it up to the root; refused while one is set.
+    void _setError(const ErrorableCode& code);
+
+private:
+    void propagateError(ErrorableCode& travelling);
+    void clearSelfErrorPrivate();
+    void clearParentsErrorPrivate();
+    void clearChildrenErrorPrivate();
+    Errorable* errorableParent() const;
+
+    QPointer<QObject> mErrorableParent;
+    QString mErrorableLocation;
+    QList<QPointer<QObject>> mErrorableChildren;
+    ErrorableCode mError;
+    QStack<ErrorableCode> mErrorStack;
+};
+
+#endif // ERRORABLE_H

@@ -1,0 +1,16 @@
+#ifndef FLAGSUTILS_H
+#define FLAGSUTILS_H
+
+#include "larkutils_export.h"
+
+#include <QFlags>
+#include <Qt>
+
+// Switches one item flag on or off.
+class LARKUTILS_EXPORT FlagsUtils
+{
+public:
+    static void setFlag(QFlags<Qt::ItemFlag>& flags, Qt::ItemFlag flag, bool on);
+};
+
+#endif // FLAGSUTILS_H
