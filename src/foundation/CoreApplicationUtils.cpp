@@ -1,5 +1,7 @@
 #include "CoreApplicationUtils.h"
 
+#include "LanguageMatch.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QGuiApplication>
@@ -110,10 +112,7 @@ QString CoreApplicationUtils::urlDocumentation(bool autoTranslated)
 QString CoreApplicationUtils::urlDocumentationAutoTranslated()
 {
     // Same test as LocalisationTools::currentLanguageMatch("fr").
-    const QString name = QLocale().name();
-    const bool french = name.compare(QLatin1String("fr"), Qt::CaseInsensitive) == 0
-        || name.startsWith(QLatin1String("fr_"), Qt::CaseInsensitive);
-    return urlDocumentation(!french);
+    return urlDocumentation(!LanguageMatch::matches(QLocale().name(), QStringLiteral("fr")));
 }
 
 void CoreApplicationUtils::fixOSXDialogFocusBug()

@@ -1,0 +1,5 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr_FR">
+<context><name>Tool</name><message><source>Hammer</source><translation>Marteau</translation></message></context>
+</TS>
