@@ -1,0 +1,44 @@
+#ifndef DIRECTORYSYNCHRONIZER_H
+#define DIRECTORYSYNCHRONIZER_H
+
+#include "larkutils_export.h"
+
+#include <QObject>
+#include <QString>
+
+class DirectoryWatcher;
+
+// One-way mirror of a folder: a full copy on demand, then every file added, changed or removed
+// in the source is copied or removed at the same place in the destination. Folders are never
+// removed. Needs the event loop of its thread.
+class LARKUTILS_EXPORT DirectorySynchronizer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DirectorySynchronizer(QObject* parent = nullptr);
+    ~DirectorySynchronizer() override;
+
+    // Makes destination an exact copy of source (its old content removed). False on failure.
+    static bool fullSync(const QString& source, const QString& destination);
+    // Starts mirroring the changes of source into destination. False (with error()) when the
+    // source folder is missing or cannot be watched.
+    bool startWatcher(const QString& source, const QString& destination);
+
+signals:
+    void error(const QString& err);
+    void log(const QString& log);
+
+private slots:
+    void onFileDeleted(const QString& file);
+    void onFileAddedOrModified(const QString& file);
+
+private:
+    bool checkDirs();
+    QString destinationPath(const QString& file) const;
+
+    QString mSource;
+    QString mDestination;
+    DirectoryWatcher* mWatcher;
+};
+
+#endif // DIRECTORYSYNCHRONIZER_H

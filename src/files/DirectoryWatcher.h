@@ -1,0 +1,44 @@
+#ifndef DIRECTORYWATCHER_H
+#define DIRECTORYWATCHER_H
+
+#include "larkutils_export.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class QFileSystemWatcher;
+
+// Watches a whole folder tree and reports, one file at a time, the files added, modified and
+// deleted in it (hidden files excepted). Needs the event loop of its thread.
+class LARKUTILS_EXPORT DirectoryWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DirectoryWatcher(QObject* parent = nullptr);
+    ~DirectoryWatcher() override;
+
+    // Watches the tree at path instead of what was watched before; the files present now are not
+    // reported. False when no folder is there or part of the tree could not be watched.
+    bool setPath(const QString& path);
+
+signals:
+    void deletedFile(const QString& file);
+    void addedFiles(const QString& file);
+    void modifiedFile(const QString& file);
+
+private slots:
+    void onDirMod(const QString& str);
+    void onFilemod(const QString& file);
+
+private:
+    bool addDir(const QString& dir);
+
+    QFileSystemWatcher* mWatcher;
+    QString mPath;
+    // Folders whose deferred re-scan is already queued: one is enough for a burst.
+    QSet<QString> mPendingRescans;
+    quint64 mGeneration = 0; // counts setPath calls, so that a stale deferred pass is dropped
+};
+
+#endif // DIRECTORYWATCHER_H

@@ -1,0 +1,43 @@
+#ifndef TEXTSTREAMUTF8_H
+#define TEXTSTREAMUTF8_H
+
+#include "larkutils_export.h"
+
+#include <QTextStream>
+
+#include <cstdio>
+
+// A QTextStream that always writes UTF-8 and indents every line begun while the level is above 0.
+// Only operator<<(QString) and jump() indent; the inherited overloads write unchanged.
+class LARKUTILS_EXPORT TextStreamUTF8 : public QTextStream
+{
+public:
+    TextStreamUTF8();
+    explicit TextStreamUTF8(QIODevice* device);
+    TextStreamUTF8(FILE* file, QIODevice::OpenMode mode);
+    TextStreamUTF8(QString* string, QIODevice::OpenMode mode);
+    ~TextStreamUTF8() override;
+
+    using QTextStream::operator<<;
+    // Writes text, each line that begins in it indented to the current level.
+    TextStreamUTF8& operator<<(QString text);
+    // Writes a line break by the same rules.
+    void jump();
+    void incrementIndent();
+    void decrementIndent();
+    // The text written once per level (two spaces by default).
+    void setIncrementString(const QString& unit);
+    // Writes text as it is, without indentation and without changing the line-start state.
+    void writeRaw(const QString& text);
+
+private:
+    void init();
+    void writeIndent();
+    void writeTextWithIndent(const QString& text);
+
+    int mIndent;
+    bool mAtLineStart;
+    QString mIncrement;
+};
+
+#endif // TEXTSTREAMUTF8_H
