@@ -35,7 +35,7 @@ void TextStreamUTF8::init()
     mIncrement = QStringLiteral("  ");
 }
 
-TextStreamUTF8& TextStreamUTF8::operator<<(QString text)
+TextStreamUTF8& TextStreamUTF8::operator<<(const QString& text)
 {
     if (mIndent == 0)
         QTextStream::operator<<(text);

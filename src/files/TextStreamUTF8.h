@@ -20,7 +20,7 @@ public:
 
     using QTextStream::operator<<;
     // Writes text, each line that begins in it indented to the current level.
-    TextStreamUTF8& operator<<(QString text);
+    TextStreamUTF8& operator<<(const QString& text);
     // Writes a line break by the same rules.
     void jump();
     void incrementIndent();

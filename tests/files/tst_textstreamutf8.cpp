@@ -72,7 +72,7 @@ void tst_TextStreamUTF8::inheritedOperatorsBypassIndentation()
         static_cast<QTextStream&>(stream) << 42 << "\n" << 1.5;
         stream << QStringLiteral("b");
     }
-    QCOMPARE(out, QStringLiteral("  a\n42\n1.5b"));
+    QCOMPARE(out, QStringLiteral("  a\n42\n1.5  b")); // the line start stays pending
 }
 
 void tst_TextStreamUTF8::utf8WhateverTheDevice()
