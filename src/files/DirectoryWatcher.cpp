@@ -41,30 +41,48 @@ bool DirectoryWatcher::setPath(const QString& path)
     return result;
 }
 
+namespace {
+
+// Adds the paths not watched yet; logs and gives false when the watcher refuses some of them.
+// Qt checks each path it is given against its whole list, so already watched paths are left out
+// first: a re-scan of a large tree then costs its listing, not a second pass over every path.
+bool watchNewPaths(QFileSystemWatcher* watcher, const QStringList& paths, const QStringList& watchedList)
+{
+    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
+    QStringList fresh;
+    for (const QString& path : paths)
+        if (!watched.contains(path))
+            fresh.append(path);
+    if (fresh.isEmpty())
+        return true;
+    const QStringList failed = watcher->addPaths(fresh);
+    if (failed.isEmpty())
+        return true;
+    const QStringList nowList = watcher->files() + watcher->directories();
+    const QSet<QString> now(nowList.cbegin(), nowList.cend());
+    QStringList refused;
+    for (const QString& path : failed)
+        if (!now.contains(path))
+            refused.append(path);
+    if (refused.isEmpty())
+        return true;
+    LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
+    return false;
+}
+
+} // namespace
+
 bool DirectoryWatcher::addDir(const QString& dir)
 {
     mWatcher->addPath(dir);
     const QStringList before = mWatcher->files();
-    const QSet<QString> watchedBefore(before.cbegin(), before.cend());
 
     QStringList files;
     FileUtils::old::listFilesInFileSystem(dir, files, true, nullptr, dir);
-    if (!files.isEmpty()) {
-        const QStringList failed = mWatcher->addPaths(files);
-        if (!failed.isEmpty()) {
-            const QStringList now = mWatcher->files();
-            const QSet<QString> watched(now.cbegin(), now.cend());
-            QStringList refused;
-            for (const QString& path : failed)
-                if (!watched.contains(path))
-                    refused.append(path);
-            if (!refused.isEmpty()) {
-                LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
-                return false;
-            }
-        }
-    }
+    if (!watchNewPaths(mWatcher, files, before))
+        return false;
 
+    const QSet<QString> watchedBefore(before.cbegin(), before.cend());
     const QStringList after = mWatcher->files();
     for (const QString& file : after)
         if (!watchedBefore.contains(file))
@@ -72,22 +90,7 @@ bool DirectoryWatcher::addDir(const QString& dir)
 
     QStringList folders;
     FileUtils::listDirectoriesInFileSystem(dir, folders, true);
-    if (!folders.isEmpty()) {
-        const QStringList failed = mWatcher->addPaths(folders);
-        if (!failed.isEmpty()) {
-            const QStringList now = mWatcher->directories();
-            const QSet<QString> watched(now.cbegin(), now.cend());
-            QStringList refused;
-            for (const QString& path : failed)
-                if (!watched.contains(path))
-                    refused.append(path);
-            if (!refused.isEmpty()) {
-                LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
-                return false;
-            }
-        }
-    }
-    return true;
+    return watchNewPaths(mWatcher, folders, mWatcher->directories());
 }
 
 void DirectoryWatcher::onDirMod(const QString& str)
