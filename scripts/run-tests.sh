@@ -6,6 +6,6 @@ cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DLARKUTILS_SANITIZE="${LARKUTILS_SANITIZE:-}"
+      -DLARKUTILS_SANITIZE="${LARKUTILS_SANITIZE:-}" -DLARKUTILS_WERROR="${LARKUTILS_WERROR:-OFF}"
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"

@@ -8,6 +8,7 @@ PACKAGES=(
   qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
   qttranslations5-l10n libqt5svg5 libqt5svg5-dev
   e2fsprogs util-linux
+  clang libclang-rt-14-dev doxygen
 )
 # Tools used by later tests are appended by the subsystems that need them.
 if [ -f "$(dirname "$0")/packages-extra.txt" ]; then
