@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QVarLengthArray>
 
 namespace {
 const QString REGULAR = QStringLiteral("regular");
@@ -101,30 +102,47 @@ QString GoogleFontItem::labelFromVariant(const QString& variant)
 
 void GoogleFontItem::analyze1()
 {
+    // One pass over the variants. A weight is collected from what remains of a variant once
+    // "italic" and "regular" are taken out; a flag is set only by a whole variant that is the
+    // weight's own name ("700", "700italic", any letter case).
     mWeights.clear();
-    const QStringList variants = allVariants();
-    QList<int> found;
-    for (const QString& variant : variants) {
-        QString number = variant.toLower();
+    QVarLengthArray<int, 24> found;
+    QVarLengthArray<int, 24> upright;
+    QVarLengthArray<int, 24> italics;
+    bool regular = false;
+    bool italic = false;
+    const QJsonArray variants = mEntry.value(QLatin1String("variants")).toArray();
+    for (const QJsonValue& value : variants) {
+        // Lower-cased, a variant compares with the plain ASCII names as a case-insensitive test would.
+        const QString variant = value.toString().toLower();
+        QString number = variant;
         number.remove(ITALIC);
         number.remove(REGULAR);
         bool ok = false;
         const int weight = number.toInt(&ok);
-        if (ok && !found.contains(weight))
-            found << weight;
-        if (variant.contains(REGULAR, Qt::CaseInsensitive) && !found.contains(400))
-            found << 400;
+        if (ok) {
+            if (!found.contains(weight))
+                found.append(weight);
+            const QString name = QString::number(weight);
+            if (variant == name)
+                upright.append(weight);
+            else if (variant.size() == name.size() + ITALIC.size() && variant.startsWith(name) && variant.endsWith(ITALIC))
+                italics.append(weight);
+        }
+        if (variant.contains(REGULAR) && !found.contains(400))
+            found.append(400);
+        regular = regular || variant == REGULAR;
+        italic = italic || variant == ITALIC;
     }
-    for (int weight : qAsConst(found)) {
+    for (int weight : found) {
         GoogleFontWeightDetail detail;
-        const QString number = QString::number(weight);
-        detail.normal = containsVariant(variants, number);
-        detail.italic = containsVariant(variants, number + ITALIC);
+        detail.normal = upright.contains(weight);
+        detail.italic = italics.contains(weight);
         // Weight 400 is named "regular" and "italic"; a numbered "400" counts as well, so that a
         // weight found in the variants is never left without any style.
         if (weight == 400) {
-            detail.normal = detail.normal || containsVariant(variants, REGULAR);
-            detail.italic = detail.italic || containsVariant(variants, ITALIC);
+            detail.normal = detail.normal || regular;
+            detail.italic = detail.italic || italic;
         }
         mWeights.insert(weight, detail);
     }

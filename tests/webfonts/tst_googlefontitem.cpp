@@ -109,6 +109,8 @@ void tst_GoogleFontItem::weights_data()
                                        << "300:ni 900:n";
     // A numbered 400 is the regular weight under another name: it must not come out unavailable.
     QTest::newRow("numbered 400") << QStringList{"400", "400italic"} << QStringList{} << "400:ni";
+    // Flags need the whole name of the weight; other spellings only name the weight.
+    QTest::newRow("other spellings") << QStringList{"0700", "300Regular"} << QStringList{} << "300: 400: 700:";
     QTest::newRow("none") << QStringList{} << QStringList{} << "";
 }
 
