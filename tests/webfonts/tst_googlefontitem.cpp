@@ -3,9 +3,21 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
+// Marks every text it is asked for with its context.
+class MarkingTranslator : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        return QStringLiteral("<%1>%2").arg(QLatin1String(context), QString::fromUtf8(source));
+    }
+    bool isEmpty() const override { return false; }
+};
+
 QJsonObject entry(const QString& family, const QJsonArray& variants)
 {
     QJsonObject object;
@@ -33,6 +45,7 @@ private slots:
     void labelWeight();
     void labelFromVariant_data();
     void labelFromVariant();
+    void labelsAreTranslated();
     void weights_data();
     void weights();
     void names();
@@ -88,6 +101,17 @@ void tst_GoogleFontItem::labelFromVariant()
     QFETCH(QString, variant);
     QFETCH(QString, label);
     QCOMPARE(GoogleFontItem::labelFromVariant(variant), label);
+}
+
+void tst_GoogleFontItem::labelsAreTranslated()
+{
+    MarkingTranslator translator;
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    const QString lighter = GoogleFontItem::labelWeight(300, true);
+    const QString bold = GoogleFontItem::labelFromVariant(QStringLiteral("700"));
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(lighter, QStringLiteral("<GoogleFontItem>Lighter weight (300) (Italic)"));
+    QCOMPARE(bold, QStringLiteral("<GoogleFontItem>Bold weight"));
 }
 
 void tst_GoogleFontItem::weights_data()

@@ -5,9 +5,21 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
+// Marks every text it is asked for with its context.
+class MarkingTranslator : public QTranslator
+{
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        return QStringLiteral("<%1>%2").arg(QLatin1String(context), QString::fromUtf8(source));
+    }
+    bool isEmpty() const override { return false; }
+};
+
 // Exposes the settings-folder path of the fresh catalogue.
 class Loader : public GoogleFontLoader
 {
@@ -299,6 +311,15 @@ void tst_GoogleFontLoader::summary()
     QCOMPARE(loader.stringInformations(), QStringLiteral("No google font available !"));
     QVERIFY(loader.load());
     QCOMPARE(loader.stringInformations(), QStringLiteral("3 google font available"));
+
+    // The count line is the class's translation; the empty one is not translated.
+    MarkingTranslator translator;
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    const QString loaded = loader.stringInformations();
+    const QString empty = GoogleFontLoader().stringInformations();
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(loaded, QStringLiteral("<GoogleFontLoader>3 google font available"));
+    QCOMPARE(empty, QStringLiteral("No google font available !"));
 }
 
 void tst_GoogleFontLoader::shippedCatalogue()
