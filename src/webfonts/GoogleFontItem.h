@@ -14,8 +14,8 @@
 class LARKUTILS_EXPORT GoogleFontWeightDetail
 {
 public:
-    bool normal = false;
-    bool italic = false;
+    bool normal = false; // the weight exists upright
+    bool italic = false; // the weight exists in italic
 };
 
 // One family of the Google Fonts catalogue: the entry as read, its names, variants and weights.
