@@ -1,5 +1,7 @@
 #include "ColorUtils.h"
 
+#include "HTMLUtils.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
@@ -57,6 +59,11 @@ QColor ColorUtils::colorFromCss(const QString& css)
             return QColor(parts.at(0).toInt(), parts.at(1).toInt(), parts.at(2).toInt());
     }
     return QColor(css);
+}
+
+QString ColorUtils::colorToCss(const QColor& color)
+{
+    return HTMLUtils::colorToCss(color);
 }
 
 QColor ColorUtils::grayColor(const QColor& color)

@@ -29,6 +29,8 @@ public:
 
     // Reads "rgba(r,g,b,a)", "rgb(r,g,b)" or a colour name / "#hex"; an invalid colour when unknown.
     static QColor colorFromCss(const QString& css);
+    // The colour's "#rrggbb" name when opaque, otherwise "rgba(r,g,b,a)".
+    static QString colorToCss(const QColor& color);
     // The colour's luminance as a grey, with the colour's alpha.
     static QColor grayColor(const QColor& color);
     // An opaque colour with components drawn from qrand() (each 0 to 254).

@@ -10,6 +10,8 @@ private slots:
     void notificationColors();
     void colorFromCss_data();
     void colorFromCss();
+    void colorToCss_data();
+    void colorToCss();
     void grayColor_data();
     void grayColor();
     void randomColorIsOpaqueBelow255();
@@ -76,6 +78,25 @@ void tst_ColorUtils::colorFromCss()
     QCOMPARE(color.green(), green);
     QCOMPARE(color.blue(), blue);
     QVERIFY2(qAbs(color.alphaF() - alpha) < 0.01, qPrintable(QString::number(color.alphaF())));
+}
+
+void tst_ColorUtils::colorToCss_data()
+{
+    QTest::addColumn<QColor>("color");
+    QTest::addColumn<QString>("css");
+    QTest::newRow("opaque red") << QColor(255, 0, 0) << "#ff0000";
+    QTest::newRow("opaque from a name") << QColor("#BDE5F8") << "#bde5f8";
+    QTest::newRow("red at alpha 128") << QColor(255, 0, 0, 128) << "rgba(255,0,0,0.501961)";
+    QTest::newRow("transparent") << QColor(1, 2, 3, 0) << "rgba(1,2,3,0)";
+}
+
+void tst_ColorUtils::colorToCss()
+{
+    QFETCH(QColor, color);
+    QFETCH(QString, css);
+    QCOMPARE(ColorUtils::colorToCss(color), css);
+    // Read back to the same colour.
+    QCOMPARE(ColorUtils::colorFromCss(css).rgba(), color.rgba());
 }
 
 void tst_ColorUtils::grayColor_data()
