@@ -14,10 +14,12 @@
 class LARKUTILS_EXPORT SpeedTestAnalyzer
 {
 public:
+    // Starts the total and step timers.
     explicit SpeedTestAnalyzer(const QString& name = QString());
 
     // Records a step lasting from the previous step (or the construction) until now.
     void append(const QString& stepName);
+    // Same as append, for chaining.
     SpeedTestAnalyzer& operator<<(const QString& stepName);
 
     // Milliseconds since construction; -1 when disabled.

@@ -28,6 +28,7 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
+    // The whole sequence has just been typed.
     void keyDetected();
 
 private:

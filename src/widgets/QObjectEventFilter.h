@@ -31,6 +31,7 @@ public:
     static FilterFunction inputKeyReplacement(const QString& typed, const QString& replacement);
 
 protected:
+    // The function's verdict (true consumes the event); without a function, false.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
