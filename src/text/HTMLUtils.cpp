@@ -1,0 +1,312 @@
+#include "HTMLUtils.h"
+
+#include "LarkLog.h"
+#include "StringUtils.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace {
+
+const char HEX_DIGITS[] = "0123456789abcdef";
+
+inline void appendUnitEscape(QString& out, ushort unit)
+{
+    const QChar escape[6] = {QLatin1Char('\\'), QLatin1Char('u'),
+                             QLatin1Char(HEX_DIGITS[(unit >> 12) & 0xF]), QLatin1Char(HEX_DIGITS[(unit >> 8) & 0xF]),
+                             QLatin1Char(HEX_DIGITS[(unit >> 4) & 0xF]), QLatin1Char(HEX_DIGITS[unit & 0xF])};
+    out.append(escape, 6);
+}
+
+inline void appendPercentByte(QString& out, uchar byte)
+{
+    const QChar escape[3] = {QLatin1Char('%'), QLatin1Char(HEX_DIGITS[byte >> 4]), QLatin1Char(HEX_DIGITS[byte & 0xF])};
+    out.append(escape, 3);
+}
+
+// Percent-encodes one code point as its UTF-8 bytes.
+void appendPercentUtf8(QString& out, uint ucs4)
+{
+    if (ucs4 < 0x80) {
+        appendPercentByte(out, uchar(ucs4));
+    } else if (ucs4 < 0x800) {
+        appendPercentByte(out, uchar(0xC0 | (ucs4 >> 6)));
+        appendPercentByte(out, uchar(0x80 | (ucs4 & 0x3F)));
+    } else if (ucs4 < 0x10000) {
+        appendPercentByte(out, uchar(0xE0 | (ucs4 >> 12)));
+        appendPercentByte(out, uchar(0x80 | ((ucs4 >> 6) & 0x3F)));
+        appendPercentByte(out, uchar(0x80 | (ucs4 & 0x3F)));
+    } else {
+        appendPercentByte(out, uchar(0xF0 | (ucs4 >> 18)));
+        appendPercentByte(out, uchar(0x80 | ((ucs4 >> 12) & 0x3F)));
+        appendPercentByte(out, uchar(0x80 | ((ucs4 >> 6) & 0x3F)));
+        appendPercentByte(out, uchar(0x80 | (ucs4 & 0x3F)));
+    }
+}
+
+inline bool isValidPairAt(const QChar* p, const QChar* end)
+{
+    return p->isHighSurrogate() && p + 1 != end && (p + 1)->isLowSurrogate();
+}
+
+inline bool isPrintableUnit(ushort c)
+{
+    if (c < 0x80)
+        return c >= 0x20 && c < 0x7F;
+    return QChar::isPrint(c);
+}
+
+QString cssCompliant(const QString& text, QChar from, QChar to)
+{
+    QString result = text.trimmed();
+    result.remove(QLatin1Char('{'));
+    result.remove(QLatin1Char('}'));
+    result.replace(from, to);
+    return result;
+}
+
+QString metaTag(const char* opening, const QString& key, const QString& content)
+{
+    return QLatin1String(opening) + HTMLUtils::textWithoutHtmlTags(key, false) + QLatin1String("\" content=\"")
+        + HTMLUtils::textWithoutHtmlTags(content, false) + QLatin1String("\"/>");
+}
+
+} // namespace
+
+QString HTMLUtils::base64ForImageTagSource(const QByteArray& bytes)
+{
+    return QLatin1String("data:image;base64,") + QString::fromLatin1(bytes.toBase64());
+}
+
+QString HTMLUtils::base64ForSvgImageTagSource(const QByteArray& bytes)
+{
+    return QLatin1String("data:image/svg+xml;base64,") + QString::fromLatin1(bytes.toBase64());
+}
+
+bool HTMLUtils::codeCharMustBeEncoded(int code)
+{
+    return code > 125 || code == 38 || code == 60 || code == 62 || code == 34;
+}
+
+QString HTMLUtils::colorToCss(const QColor& color)
+{
+    if (!color.isValid()) {
+        LARK_CRITICAL << "bad usage!! invalid colour";
+        return QString();
+    }
+    if (color.alphaF() == 1.0)
+        return color.name();
+    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alphaF());
+}
+
+QString HTMLUtils::decodeFromHtmlText(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    const int size = text.size();
+    int i = 0;
+    while (i < size) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('&') || size - i - 1 < 3) {
+            result += c;
+            ++i;
+            continue;
+        }
+        if (text.at(i + 1) == QLatin1Char('#')) {
+            int j = i + 2;
+            uint value = 0;
+            bool tooLarge = false;
+            while (j < size && text.at(j) >= QLatin1Char('0') && text.at(j) <= QLatin1Char('9')) {
+                value = value * 10 + uint(text.at(j).unicode() - '0');
+                if (value > 0x10FFFF) {
+                    tooLarge = true;
+                    value = 0x110000;
+                }
+                ++j;
+            }
+            if (j == i + 2) {
+                // "&#" without decimal digits ("&#x41;" and the like) is not ours: copied as is.
+                result += QLatin1String("&#");
+                i += 2;
+                continue;
+            }
+            if (tooLarge || value == 0 || QChar::isSurrogate(value))
+                result += QChar(QChar::ReplacementCharacter);
+            else if (QChar::requiresSurrogates(value)) {
+                result += QChar(QChar::highSurrogate(value));
+                result += QChar(QChar::lowSurrogate(value));
+            } else
+                result += QChar(ushort(value));
+            // The terminating ";" is consumed; any other character is left for the scan, so a
+            // reference that follows directly ("&#65&#66;") is decoded too.
+            i = (j < size && text.at(j) == QLatin1Char(';')) ? j + 1 : j;
+            continue;
+        }
+        if (text.midRef(i + 1, 5) == QLatin1String("nbsp;")) {
+            result += QLatin1Char(' ');
+            i += 6;
+            continue;
+        }
+        // Named references and a stray "&" are copied unchanged.
+        result += c;
+        ++i;
+    }
+    return result;
+}
+
+QString HTMLUtils::encodeSrcUrl(const QString& url)
+{
+    return QUrl(url, QUrl::TolerantMode).toString(QUrl::FullyEncoded);
+}
+
+QString HTMLUtils::encodeSrcUrlWithFullyAmpersands(const QString& url)
+{
+    const int point = url.lastIndexOf(QLatin1Char('.'));
+    if (point < 0)
+        return url;
+    static const QString kept = QStringLiteral("_-/.#?=");
+    QString result;
+    result.reserve(url.size() + 16);
+    const QChar* p = url.constData();
+    const QChar* const end = p + point;
+    for (; p != end; ++p) {
+        if (p->isLetterOrNumber() || kept.contains(*p)) {
+            result += *p;
+        } else if (isValidPairAt(p, end)) {
+            appendPercentUtf8(result, QChar::surrogateToUcs4(*p, *(p + 1)));
+            ++p;
+        } else if (p->isSurrogate()) {
+            appendPercentUtf8(result, QChar::ReplacementCharacter);
+        } else {
+            appendPercentUtf8(result, p->unicode());
+        }
+    }
+    result.append(url.constData() + point, url.size() - point);
+    return result;
+}
+
+QString HTMLUtils::encodeToJavascriptText(const QString& text)
+{
+    QString result;
+    result.reserve(text.size() + text.size() / 8 + 8);
+    const QChar* p = text.constData();
+    const QChar* const end = p + text.size();
+    const QChar* run = p;
+    for (; p != end; ++p) {
+        const ushort c = p->unicode();
+        // Plain ASCII is copied in runs; "<" is escaped so that text inside an inline script
+        // never closes it ("</script>") nor opens a comment ("<!--").
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\'' && c != '\\' && c != '<')
+            continue;
+        result.append(run, int(p - run));
+        run = p + 1;
+        if (c == '\n') {
+            result += QLatin1String("\\n");
+        } else if (isValidPairAt(p, end)) {
+            appendUnitEscape(result, c);
+            appendUnitEscape(result, (p + 1)->unicode());
+            ++p;
+            run = p + 1;
+        } else if (c >= 0x20 && isPrintableUnit(c)) {
+            appendUnitEscape(result, c);
+        }
+    }
+    result.append(run, int(end - run));
+    return result;
+}
+
+QString HTMLUtils::formatCompliantcssId(const QString& text)
+{
+    return cssCompliant(text, QLatin1Char('-'), QLatin1Char('_'));
+}
+
+QString HTMLUtils::formatCompliantcssClassName(const QString& text)
+{
+    return cssCompliant(text, QLatin1Char('_'), QLatin1Char('-'));
+}
+
+QString HTMLUtils::formatCompliantFolder(const QString& text)
+{
+    return formatCompliantcssId(text);
+}
+
+QString HTMLUtils::formatHtmlMetaName(const QString& name, const QString& content)
+{
+    return metaTag("<meta name=\"", name, content);
+}
+
+QString HTMLUtils::formatHtmlMetaHttpEqui(const QString& httpEquiv, const QString& content)
+{
+    return metaTag("<meta http-equiv=\"", httpEquiv, content);
+}
+
+QString HTMLUtils::formatHtmlToPlainText(const QString& html)
+{
+    // QTextDocument lays out fonts, which needs the GUI application.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        LARK_CRITICAL << "bad usage!! no QGuiApplication";
+        return QString();
+    }
+    QTextDocument document;
+    document.setHtml(html);
+    return document.toPlainText();
+}
+
+QString HTMLUtils::formatedLocalFile(const QString& path)
+{
+    return QLatin1String("file:///") + path;
+}
+
+QString HTMLUtils::generateUUID()
+{
+    return formatCompliantcssId(StringUtils::generateUUID());
+}
+
+QString& HTMLUtils::htmlBRreplace(QString& text)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+}
+
+QString HTMLUtils::textWithoutHtmlTags(const QString& text, bool spacesAsNbsp)
+{
+    QString result;
+    result.reserve(text.size() + text.size() / 8 + 8);
+    const QChar* p = text.constData();
+    const QChar* const end = p + text.size();
+    const QChar* run = p;
+    for (; p != end; ++p) {
+        const ushort c = p->unicode();
+        if (c >= 0x20 && c < 0x7F) {
+            if (c != '&' && c != '<' && c != '>' && c != '"' && (c != ' ' || !spacesAsNbsp))
+                continue;
+        } else if (c >= 0x80 && !QChar::isSurrogate(c) && QChar::isPrint(c)) {
+            continue;
+        } else if (isValidPairAt(p, end)) {
+            // Characters beyond the Basic Multilingual Plane (emoji...) are kept whole.
+            ++p;
+            continue;
+        }
+        result.append(run, int(p - run));
+        run = p + 1;
+        switch (c) {
+        case '\n': result += QLatin1String("&#10;"); break;
+        case ' ': result += QLatin1String("&nbsp;"); break;
+        case '&': result += QLatin1String("&#38;"); break;
+        case '<': result += QLatin1String("&#60;"); break;
+        case '>': result += QLatin1String("&#62;"); break;
+        case '"': result += QLatin1String("&#34;"); break;
+        default: break; // unprintable: dropped
+        }
+    }
+    if (run == text.constData())
+        return text;
+    result.append(run, int(end - run));
+    return result;
+}
+
+QString HTMLUtils::tiniestInlineGifImage()
+{
+    return QStringLiteral("data:image/gif;base64,R0lGODlhAQABAAAAACH5BAEKAAEALAAAAAABAAEAAAICTAEAOw==");
+}

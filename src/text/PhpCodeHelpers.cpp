@@ -1,0 +1,210 @@
+#include "PhpCodeHelpers.h"
+
+#include "LarkLog.h"
+
+#include <QTextStream>
+
+#include <cmath>
+#include <limits>
+
+#define LARK_CHECK_STREAM(stream)                     \
+    if (!(stream)) {                                  \
+        LARK_CRITICAL << "bad usage!! null stream";   \
+        return;                                       \
+    }
+
+QString PhpCodeHelpers::quotedStringPrivate(const QString& text)
+{
+    QString result;
+    result.reserve(text.size() + 8);
+    result += QLatin1Char('\'');
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            result += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\'') || c == QLatin1Char('"'))
+            result += QLatin1String("\\'");
+        else
+            result += c;
+    }
+    result += QLatin1Char('\'');
+    return result;
+}
+
+void PhpCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
+{
+    // Only the canonical decimal form is written bare: "007" or "+7" as a bare 7 would merge
+    // with the key "7" and lose an entry. PHP itself turns a quoted canonical key into an integer.
+    bool ok = false;
+    const qint64 number = key.toLongLong(&ok, 10);
+    if (ok && number != std::numeric_limits<qint64>::min() && QString::number(number) == key)
+        *stream << key;
+    else
+        *stream << quotedStringPrivate(key);
+}
+
+void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<int>& values)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << '[';
+    for (int i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            *stream << ',';
+        *stream << QString::number(values.at(i));
+    }
+    *stream << ']';
+}
+
+void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<QVariant>& values)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << '[';
+    for (int i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            *stream << ',';
+        formatVariantValue(stream, values.at(i));
+    }
+    *stream << ']';
+}
+
+void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QStringList& values)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << '[';
+    for (int i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            *stream << ',';
+        *stream << quotedStringPrivate(values.at(i));
+    }
+    *stream << ']';
+}
+
+void PhpCodeHelpers::formatPhpMap(QTextStream* stream, const QMap<QString, QVariant>& map)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "[\n";
+    bool first = true;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (!first)
+            *stream << ',';
+        first = false;
+        writeKeyPrivate(stream, it.key());
+        *stream << "=>";
+        formatVariantValue(stream, it.value());
+    }
+    *stream << "\n]";
+}
+
+void PhpCodeHelpers::formatVariantValue(QTextStream* stream, const QVariant& value)
+{
+    LARK_CHECK_STREAM(stream);
+    switch (value.userType()) {
+    case QMetaType::QByteArray:
+        *stream << QString::fromUtf8(value.toByteArray());
+        break;
+    case QMetaType::QString:
+        *stream << quotedStringPrivate(value.toString());
+        break;
+    case QMetaType::Bool:
+        *stream << (value.toBool() ? '1' : '0');
+        break;
+    case QMetaType::Double: {
+        const double number = value.toDouble();
+        // Qt writes "nan" and "inf", which PHP reads as undefined constants.
+        if (std::isnan(number))
+            *stream << "NAN";
+        else if (std::isinf(number))
+            *stream << (number < 0 ? "-INF" : "INF");
+        else
+            *stream << QString::number(number, 'g', 6);
+        break;
+    }
+    case QMetaType::Int:
+        *stream << QString::number(value.toInt());
+        break;
+    case QMetaType::LongLong: {
+        const qint64 number = value.toLongLong();
+        // A bare -9223372036854775808 is the negation of a float in PHP.
+        if (number == std::numeric_limits<qint64>::min())
+            *stream << "(-9223372036854775807-1)";
+        else
+            *stream << QString::number(number);
+        break;
+    }
+    case QMetaType::QStringList:
+        formatPhpArray(stream, value.toStringList());
+        break;
+    case QMetaType::QVariantMap:
+        formatPhpMap(stream, value.toMap());
+        break;
+    case QMetaType::QVariantList:
+        formatPhpArray(stream, value.toList());
+        *stream << '\n';
+        break;
+    default:
+        *stream << quotedStringPrivate(value.toString());
+        break;
+    }
+}
+
+void PhpCodeHelpers::writeConstant(QTextStream* stream, const QString& name, const QVariant& value,
+                                   const QString& comment)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "const " << name << '=';
+    formatVariantValue(stream, value);
+    *stream << ';';
+    if (!comment.isEmpty()) {
+        // The comment stays a comment: no line break ends it early, no "?>" leaves PHP mode.
+        QString safe = comment;
+        safe.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        safe.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        safe.replace(QLatin1String("?>"), QLatin1String("? >"));
+        *stream << " // " << safe;
+    }
+    *stream << '\n';
+}
+
+void PhpCodeHelpers::writePhpArray(QTextStream* stream, const QString& name, const QList<int>& values)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "const " << name << '=';
+    formatPhpArray(stream, values);
+    *stream << ";\n";
+}
+
+void PhpCodeHelpers::writePhpArray(QTextStream* stream, const QString& name, const QList<QVariant>& values)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "const " << name << '=';
+    formatPhpArray(stream, values);
+    *stream << ";\n";
+}
+
+void PhpCodeHelpers::writePhpArray(QTextStream* stream, const QString& name, const QStringList& values)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "const " << name << '=';
+    formatPhpArray(stream, values);
+    *stream << ";\n";
+}
+
+void PhpCodeHelpers::writePhpMap(QTextStream* stream, const QString& name, const QMap<QString, QVariant>& map)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "const " << name << '=';
+    formatPhpMap(stream, map);
+    *stream << ";\n";
+}
+
+void PhpCodeHelpers::writePhpMapAsClassOfConstants(QTextStream* stream, const QString& className,
+                                                   const QMap<QString, QVariant>& map)
+{
+    LARK_CHECK_STREAM(stream);
+    *stream << "\nclass " << className << "\n{\n";
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        *stream << "const " << it.key() << '=';
+        formatVariantValue(stream, it.value());
+        *stream << ";\n";
+    }
+    *stream << "}\n";
+}
