@@ -1,0 +1,37 @@
+#include "GenericThread.h"
+
+#include "LarkLog.h"
+
+GenericThread::GenericThread(QObject* parent)
+    : Thread(parent)
+{
+    enableThreadDeleteOnFinished(true);
+    // Emitted from the ending thread itself, where mResult was written.
+    connect(this, &QThread::finished, this, [this]() { emit genericFinished(mResult); }, Qt::DirectConnection);
+}
+
+GenericThread::~GenericThread()
+{
+}
+
+GenericThread* GenericThread::runInGenericThread(const std::function<void(QVariant&)>& function,
+                                                 const QObject* receiver, const char* slot)
+{
+    GenericThread* thread = new GenericThread(nullptr);
+    thread->mFunction = function;
+    if (!receiver || !slot)
+        LARK_CRITICAL << "no receiver or no slot: the result of the job is lost";
+    else
+        QObject::connect(thread, "2genericFinished(QVariant)", receiver, slot);
+    thread->start(QThread::InheritPriority);
+    return thread;
+}
+
+void GenericThread::run()
+{
+    if (!mFunction) {
+        LARK_CRITICAL << "empty job: nothing to run, the result stays invalid";
+        return;
+    }
+    mFunction(mResult);
+}
