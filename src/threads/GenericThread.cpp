@@ -5,13 +5,18 @@
 GenericThread::GenericThread(QObject* parent)
     : Thread(parent)
 {
-    enableThreadDeleteOnFinished(true);
-    // Emitted from the ending thread itself, where mResult was written.
+    // Emitted from the ending thread itself, where mResult was written. Connected before the
+    // self-deletion, so that the result is copied before a deletion can be posted.
     connect(this, &QThread::finished, this, [this]() { emit genericFinished(mResult); }, Qt::DirectConnection);
+    enableThreadDeleteOnFinished(true);
 }
 
 GenericThread::~GenericThread()
 {
+    // The job and its result must outlive the code that uses them; a terminated job delivers nothing.
+    if (isRunning())
+        disconnect(this, &QThread::finished, this, nullptr);
+    _terminateIfRunning();
 }
 
 GenericThread* GenericThread::runInGenericThread(const std::function<void(QVariant&)>& function,

@@ -34,16 +34,21 @@ Thread::Thread(QObject* parent)
 
 Thread::~Thread()
 {
-    if (isRunning()) {
-        LARK_CRITICAL << metaObject()->className() << "Thread is still running on Destructor call!" << "\n"
-                      << "=> terminate()";
-        disconnect(this, &QThread::finished, this, &QObject::deleteLater);
-        QThread::terminate();
-        LARK_CRITICAL << "Thread Terminated! #BRUTAL";
-        // ~QThread aborts the whole process while the thread has not ended: let it end first.
-        if (!QThread::wait(TERMINATE_WAIT_MS))
-            LARK_CRITICAL << "the terminated thread did not end within" << TERMINATE_WAIT_MS << "ms";
-    }
+    _terminateIfRunning();
+}
+
+void Thread::_terminateIfRunning()
+{
+    if (!isRunning())
+        return;
+    LARK_CRITICAL << metaObject()->className() << "Thread is still running on Destructor call!" << "\n"
+                  << "=> terminate()";
+    disconnect(this, &QThread::finished, this, &QObject::deleteLater);
+    QThread::terminate();
+    LARK_CRITICAL << "Thread Terminated! #BRUTAL";
+    // ~QThread aborts the whole process while the thread has not ended: let it end first.
+    if (!QThread::wait(TERMINATE_WAIT_MS))
+        LARK_CRITICAL << "the terminated thread did not end within" << TERMINATE_WAIT_MS << "ms";
 }
 
 void Thread::requestInterruption()

@@ -54,6 +54,11 @@ public slots:
     // Forces the thread to end (no pending self-deletion from the terminated thread's finished()).
     void terminate();
 
+protected:
+    // The destructor's last resort, for subclass destructors to call before they release what
+    // their run() uses: a still running thread is logged, terminated and waited for.
+    void _terminateIfRunning();
+
 private:
     friend class Threadable;
     void registerThreadable(Threadable* threadable);
