@@ -6,7 +6,75 @@
 
 #include <QCoreApplication>
 
+#if defined(__SANITIZE_THREAD__)
+#define LARK_TSAN_ANNOTATIONS 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define LARK_TSAN_ANNOTATIONS 1
+#endif
+#endif
+#ifdef LARK_TSAN_ANNOTATIONS
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace {
+
+// Locks mMutex. QMutex is locked inside QtCore, where ThreadSanitizer cannot see it, so the lock
+// is announced to it in sanitised builds (nothing is added otherwise).
+class MutexLocker
+{
+public:
+    explicit MutexLocker(QMutex* mutex) : mMutex(mutex)
+    {
+        announceLock(true);
+        mMutex->lock();
+        announceLock(false);
+    }
+    ~MutexLocker()
+    {
+        announceUnlock(true);
+        mMutex->unlock();
+        announceUnlock(false);
+    }
+    MutexLocker(const MutexLocker&) = delete;
+    MutexLocker& operator=(const MutexLocker&) = delete;
+
+    // Waits on the condition, the mutex released meanwhile.
+    void wait(QWaitCondition& condition)
+    {
+        announceUnlock(true);
+        announceUnlock(false);
+        condition.wait(mMutex);
+        announceLock(true);
+        announceLock(false);
+    }
+
+private:
+    void announceLock(bool before)
+    {
+#ifdef LARK_TSAN_ANNOTATIONS
+        if (before)
+            __tsan_mutex_pre_lock(mMutex, 0);
+        else
+            __tsan_mutex_post_lock(mMutex, 0, 0);
+#else
+        Q_UNUSED(before)
+#endif
+    }
+    void announceUnlock(bool before)
+    {
+#ifdef LARK_TSAN_ANNOTATIONS
+        if (before)
+            __tsan_mutex_pre_unlock(mMutex, 0);
+        else
+            __tsan_mutex_post_unlock(mMutex, 0);
+#else
+        Q_UNUSED(before)
+#endif
+    }
+
+    QMutex* mMutex;
+};
 
 // How long an owner going away waits for the thread's code to return.
 const unsigned long LAST_CHANCE_WAIT_MS = 3000;
@@ -30,6 +98,10 @@ Thread::Thread(QObject* parent)
         LARK_CRITICAL << "no application object: the thread has no owner";
     }
     connect(this, &QThread::finished, this, &Thread::onFinished);
+#ifdef LARK_TSAN_ANNOTATIONS
+    // The end of the thread's code, for the waits and the destructor (see announceEnded()).
+    connect(this, &QThread::finished, this, [this]() { __tsan_release(this); }, Qt::DirectConnection);
+#endif
 }
 
 Thread::~Thread()
@@ -39,22 +111,24 @@ Thread::~Thread()
 
 void Thread::_terminateIfRunning()
 {
-    if (!isRunning())
+    if (!isRunning()) {
+        announceEnded();
         return;
+    }
     LARK_CRITICAL << metaObject()->className() << "Thread is still running on Destructor call!" << "\n"
                   << "=> terminate()";
     disconnect(this, &QThread::finished, this, &QObject::deleteLater);
     QThread::terminate();
     LARK_CRITICAL << "Thread Terminated! #BRUTAL";
     // ~QThread aborts the whole process while the thread has not ended: let it end first.
-    if (!QThread::wait(TERMINATE_WAIT_MS))
+    if (!wait(TERMINATE_WAIT_MS))
         LARK_CRITICAL << "the terminated thread did not end within" << TERMINATE_WAIT_MS << "ms";
 }
 
 void Thread::requestInterruption()
 {
     // Under the mutex, so that a worker between its check and its wait cannot miss the request.
-    QMutexLocker locker(&mMutex);
+    MutexLocker locker(&mMutex);
     QThread::requestInterruption();
     mWaitCondition.wakeAll();
 }
@@ -62,7 +136,23 @@ void Thread::requestInterruption()
 bool Thread::stopAndWait(unsigned long time)
 {
     requestInterruption();
-    return QThread::wait(time);
+    return wait(time);
+}
+
+bool Thread::wait(QDeadlineTimer deadline)
+{
+    const bool ended = QThread::wait(deadline);
+    if (ended)
+        announceEnded();
+    return ended;
+}
+
+bool Thread::wait(unsigned long time)
+{
+    const bool ended = QThread::wait(time);
+    if (ended)
+        announceEnded();
+    return ended;
 }
 
 void Thread::terminate()
@@ -81,10 +171,10 @@ void Thread::enableThreadDeleteOnFinished(bool enable)
 
 void Thread::mainWaitForCondition()
 {
-    QMutexLocker locker(&mMutex);
+    MutexLocker locker(&mMutex);
     if (QThread::isInterruptionRequested())
         return;
-    mWaitCondition.wait(&mMutex);
+    locker.wait(mWaitCondition);
 }
 
 void Thread::mainWake()
@@ -108,7 +198,7 @@ void Thread::addThreadableChild(Threadable& child)
 
 QList<QPointer<Threadable>> Thread::registeredThreadables() const
 {
-    QMutexLocker locker(&mMutex);
+    MutexLocker locker(&mMutex);
     return mThreadables;
 }
 
@@ -125,9 +215,17 @@ void Thread::onFinished()
 {
 }
 
+void Thread::announceEnded()
+{
+    // QThread joins its thread through QtCore's own mutex, which ThreadSanitizer cannot see.
+#ifdef LARK_TSAN_ANNOTATIONS
+    __tsan_acquire(this);
+#endif
+}
+
 void Thread::registerThreadable(Threadable* threadable)
 {
-    QMutexLocker locker(&mMutex);
+    MutexLocker locker(&mMutex);
     // Dead entries are dropped here, so that a long-lived thread's registry does not grow.
     mThreadables.removeAll(QPointer<Threadable>());
     for (const QPointer<Threadable>& registered : qAsConst(mThreadables))

@@ -3,6 +3,7 @@
 
 #include "larkutils_export.h"
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QMutex>
 #include <QPointer>
@@ -28,6 +29,10 @@ public:
     virtual void requestInterruption();
     // Asks for an interruption, then waits at most `time` ms; false when the thread still runs.
     bool stopAndWait(unsigned long time);
+    // QThread::wait: true once the thread has ended, false on time-out. In sanitised builds it
+    // also tells ThreadSanitizer that the thread's work happened before the return.
+    bool wait(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
+    bool wait(unsigned long time);
     // true: the object deletes itself (deleteLater) once finished; connected once. false: removes it.
     void enableThreadDeleteOnFinished(bool enable);
     // Called by the worker: blocks until mainWake() or an interruption request. Returns at once
@@ -57,11 +62,13 @@ public slots:
 protected:
     // The destructor's last resort, for subclass destructors to call before they release what
     // their run() uses: a still running thread is logged, terminated and waited for.
+    // Afterwards the thread's code has ended (unless the log says that it did not).
     void _terminateIfRunning();
 
 private:
     friend class Threadable;
     void registerThreadable(Threadable* threadable);
+    void announceEnded();
 
     mutable QMutex mMutex;
     QWaitCondition mWaitCondition;

@@ -157,10 +157,10 @@ void tst_GenericThread::lostDelivery()
     QCOMPARE(logs.has(Logwell::LogCritical, "GenericThread::runInGenericThread"), misuse);
 }
 
-// The result crosses to a receiver that lives in a third thread.
+// The result crosses to a receiver that lives in a third thread (an event loop: Thread's run()).
 void tst_GenericThread::receiverOnAnotherThread()
 {
-    QThread receiverThread;
+    Thread receiverThread;
     Receiver receiver;
     receiver.moveToThread(&receiverThread);
     receiverThread.start();
