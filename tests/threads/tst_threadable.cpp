@@ -207,14 +207,14 @@ void tst_Threadable::misuseChangesNothing()
         root.setThreadForInterrupt(nullptr);
     } else if (misuse.startsWith("dead child")) {
         Work* dying = new Work;
+        Threadable* stored = dying;  // a pointer kept by the caller, used while the object dies
         const bool toThread = misuse.endsWith("to thread");
         // While destroyed() is emitted only the QObject part of the object is left.
-        connect(dying, &QObject::destroyed, this, [&](QObject* object) {
-            Threadable* threadable = static_cast<Threadable*>(static_cast<QObject*>(object));
+        connect(dying, &QObject::destroyed, this, [&]() {
             if (toThread)
-                thread.addThreadableChild(*threadable);
+                thread.addThreadableChild(*stored);
             else
-                root.addThreadableChild(*threadable);
+                root.addThreadableChild(*stored);
         });
         delete dying;
     } else if (misuse == "self") {
