@@ -5,9 +5,12 @@
 GenericThread::GenericThread(QObject* parent)
     : Thread(parent)
 {
-    // Emitted from the ending thread itself, where mResult was written. Connected before the
-    // self-deletion, so that the result is copied before a deletion can be posted.
+    // Emitted from the ending thread itself, where mResult was written: first of the reactions to
+    // finished(), so that the result is copied before a deletion can be posted, and its delivery
+    // is the first event that wakes the receiver's thread.
+    disconnect(this, &QThread::finished, this, &Thread::onFinished);
     connect(this, &QThread::finished, this, [this]() { emit genericFinished(mResult); }, Qt::DirectConnection);
+    connect(this, &QThread::finished, this, &Thread::onFinished);
     enableThreadDeleteOnFinished(true);
 }
 
