@@ -88,6 +88,15 @@ double bareThreadRoundTrip(QEventLoop& loop)
     return double(timer.nsecsElapsed()) / 1000.0;
 }
 
+// Between two timings: the previous job's thread (and its self-deletion) finishes its exit first,
+// so that no timing pays for the one before it.
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QThread::msleep(1);
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -112,9 +121,11 @@ int main(int argc, char** argv)
     std::vector<double> ours, peer, bare;
     for (int round = 0; round < ROUNDS + 50; ++round) {
         const double o = genericThreadRoundTrip(loop, receiver);
+        settle();
         const double p = concurrentRoundTrip(loop, watcher);
+        settle();
         const double b = bareThreadRoundTrip(loop);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
         if (round < 50)
             continue;  // warm-up
         ours.push_back(o);
