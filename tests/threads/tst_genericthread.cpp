@@ -31,6 +31,28 @@ public slots:
     }
 };
 
+// Records, with the receiver below, the order of the reactions to the end of the thread.
+class OrderedThread : public GenericThread
+{
+    Q_OBJECT
+public:
+    explicit OrderedThread(QStringList* events) : GenericThread(nullptr), mEvents(events) {}
+    void onFinished() override { mEvents->append("onFinished"); }
+
+private:
+    QStringList* mEvents;
+};
+
+class OrderReceiver : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList* mEvents = nullptr;
+
+public slots:
+    void onResult(const QVariant& result) { mEvents->append(result.isValid() ? "valid" : "result"); }
+};
+
 } // namespace
 
 class tst_GenericThread : public QObject
@@ -47,6 +69,7 @@ private slots:
     void startedFromAWorkerThread();
     void jobStopsOnInterruption();
     void burstOfJobs();
+    void resultBeforeOnFinished();
 };
 
 void tst_GenericThread::deliversResultOnce_data()
@@ -236,6 +259,21 @@ void tst_GenericThread::burstOfJobs()
         ++calls[job];
     }
     QCOMPARE(calls, QVector<int>(jobs, 1));
+}
+
+// The result reaches the receiver first, then onFinished() runs once, then the object goes.
+void tst_GenericThread::resultBeforeOnFinished()
+{
+    LogCapture logs;  // started without a job: logged
+    QStringList events;
+    OrderReceiver receiver;
+    receiver.mEvents = &events;
+    QPointer<OrderedThread> thread = new OrderedThread(&events);
+    connect(thread.data(), &GenericThread::genericFinished, &receiver, &OrderReceiver::onResult);
+    thread->start();
+    QTRY_VERIFY_WITH_TIMEOUT(thread.isNull(), 5000);
+    QTest::qWait(20);
+    QCOMPARE(events, (QStringList{"result", "onFinished"}));
 }
 
 QTEST_GUILESS_MAIN(tst_GenericThread)
