@@ -18,6 +18,7 @@ class LARKUTILS_EXPORT GenericThread : public Thread
 public:
     // Self-deleting once finished; emits genericFinished(result) from the thread when it ends.
     explicit GenericThread(QObject* parent = nullptr);
+    // A job still running is terminated first (logged), so that it never runs on a released job.
     ~GenericThread() override;
 
     // Starts `function` on a new thread and delivers its result to `slot` (SLOT() form) of

@@ -16,6 +16,7 @@ class LARKUTILS_EXPORT Threadable : public QObject
     Q_OBJECT
 
 public:
+    // The thread's registry keeps a tracked pointer to this object, which turns null.
     ~Threadable() override;
 
     // Gives this object and every live child (recursively) the thread, and registers each once

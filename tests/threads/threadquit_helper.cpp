@@ -1,6 +1,7 @@
 // An application that quits while threads run, for tst_thread.
 //   threadquit_helper polling    four threads and two jobs that poll their interruption request
 //   threadquit_helper stubborn   the same, plus one job that ignores it
+//   threadquit_helper noapp      a thread started and stopped without an application object
 // Prints the log messages ("LOG type function | text"), "quit N ms", "stopped N/6", and "exited"
 // once the application object (and with it every thread) is gone.
 #include <GenericThread.h>
@@ -66,6 +67,15 @@ int main(int argc, char** argv)
         std::printf("LOG %d %s | %s\n", int(message.type), qPrintable(message.function), qPrintable(text));
         std::fflush(stdout);
     });
+    if (argc > 1 && qstrcmp(argv[1], "noapp") == 0) {
+        PollingThread* thread = new PollingThread;
+        thread->start();
+        const bool stopped = thread->stopAndWait(5000);
+        delete thread;
+        std::printf("stopped %d\n", stopped ? 1 : 0);
+        std::printf("exited\n");
+        return 0;
+    }
     {
         QCoreApplication application(argc, argv);
         const bool stubborn = application.arguments().value(1) == QLatin1String("stubborn");

@@ -99,6 +99,7 @@ private slots:
     void progressReachesOwnerThread();
     void applicationQuit_data();
     void applicationQuit();
+    void withoutApplication();
 };
 
 void tst_Thread::ownerStopsThread_data()
@@ -392,6 +393,24 @@ void tst_Thread::applicationQuit()
         QVERIFY2(first >= 0, qPrintable(output));
         QVERIFY2(output.indexOf("Thread Terminated! #BRUTAL") > first, qPrintable(output));
     }
+}
+
+// Without an application object a thread has no owner: logged, and it still runs and stops.
+void tst_Thread::withoutApplication()
+{
+    QProcess helper;
+    helper.start(THREADQUIT_HELPER, {"noapp"});
+    QVERIFY(helper.waitForStarted(5000));
+    if (!helper.waitForFinished(30000)) {
+        helper.kill();
+        helper.waitForFinished(5000);
+        QFAIL("the helper did not end");
+    }
+    const QString output = QString::fromUtf8(helper.readAllStandardOutput());
+    QVERIFY2(helper.exitStatus() == QProcess::NormalExit && helper.exitCode() == 0,
+             qPrintable(output + QString::fromUtf8(helper.readAllStandardError())));
+    QVERIFY2(output.contains("LOG 4 Thread::Thread | no application object"), qPrintable(output));
+    QVERIFY2(output.contains("stopped 1\nexited"), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(tst_Thread)
