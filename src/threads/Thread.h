@@ -42,7 +42,8 @@ public:
     void mainWake();
     // Emits progressThread with the two texts (safe from the worker thread).
     void emitThreadProgress(const QString& progress_level1, const QString& progress_level2);
-    // Gives this thread to a work object and, through it, to its whole tree of children.
+    // Gives this thread to a work object and, through it, to its whole tree of children; a work
+    // object whose destruction has begun is refused (logged).
     void addThreadableChild(Threadable& child);
     // The work objects that registered with this thread (entries turn null when one dies).
     QList<QPointer<Threadable>> registeredThreadables() const;
