@@ -299,6 +299,10 @@ private slots:
         QCOMPARE(logs.count(), 0);
         QCOMPARE(QDir(path("copy")).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary file
 
+        // Onto itself: the file stays whole.
+        QVERIFY(FileUtils::forceCopy(path("copy/dest.txt"), path("copy/dest.txt")));
+        QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
+
         QVERIFY(!FileUtils::forceCopy(path("copy/missing.txt"), path("copy/dest.txt")));
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY, {path("copy/missing.txt"), " est introuvable !! (forceCopy)"}));
         QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
