@@ -354,8 +354,13 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
     };
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failed(in.error());
-    if (!out.open())
+    if (!out.open()) {
+        if (destinationInfo.exists()) {  // nothing can be created beside it: it cannot be replaced
+            LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+            return false;
+        }
         return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::OpenError);
+    }
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     qint64 n = 0;
     while ((n = in.read(buffer.data(), buffer.size())) > 0) {
