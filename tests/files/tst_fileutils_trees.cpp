@@ -230,10 +230,12 @@ private slots:
         QVERIFY(write(path("outside/precious.txt"), "precious"));
         QVERIFY(symlink(path("outside"), path("site/linked")));
         QVERIFY(symlink("..", path("site/images/up")));  // a loop back to the top
+        QVERIFY(symlink(path("outside"), path("site/images/out")));
         LogCapture logs;
         QVERIFY(FileUtils::removeContentDirectory(path("site"), false));
         QCOMPARE(tree(path("site")), QStringList({".git/", ".git/config=git", "images/", "images/icons/",
-                                                  "images/icons/a.svg=svg", "images/logo.png=logo", "images/up ->"}));
+                                                  "images/icons/a.svg=svg", "images/logo.png=logo", "images/out ->",
+                                                  "images/up ->"}));
         QVERIFY(FileUtils::removeContentDirectory(path("site"), true));
         QVERIFY(QFileInfo(path("site")).isDir());
         QCOMPARE(tree(path("site")), QStringList());
