@@ -229,10 +229,13 @@ private slots:
         makeSite(path("site"));
         QVERIFY(write(path("outside/precious.txt"), "precious"));
         QVERIFY(symlink(path("outside"), path("site/linked")));
+        QVERIFY(symlink("..", path("site/images/up")));  // a loop back to the top
+        QVERIFY(symlink(path("outside"), path("site/images/out")));
         LogCapture logs;
         QVERIFY(FileUtils::removeContentDirectory(path("site"), false));
         QCOMPARE(tree(path("site")), QStringList({".git/", ".git/config=git", "images/", "images/icons/",
-                                                  "images/icons/a.svg=svg", "images/logo.png=logo"}));
+                                                  "images/icons/a.svg=svg", "images/logo.png=logo", "images/out ->",
+                                                  "images/up ->"}));
         QVERIFY(FileUtils::removeContentDirectory(path("site"), true));
         QVERIFY(QFileInfo(path("site")).isDir());
         QCOMPARE(tree(path("site")), QStringList());
@@ -309,6 +312,7 @@ private slots:
         QVERIFY(write(path("outside/precious.txt"), "precious"));
         QVERIFY(write(path("top/a.txt"), "a"));
         QVERIFY(symlink(path("outside"), path("top/linked")));
+        QVERIFY(symlink("..", path("top/up")));  // a loop back to the parent
         QVERIFY(symlink(path("outside"), path("alias")));
         QString error;
         QVERIFY2(FileUtils::old::removeDirectory(path("top"), true, &error, 10), qPrintable(error));
