@@ -3,8 +3,6 @@
 #include "LarkLog.h"
 #include "StringUtils.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -296,11 +294,6 @@ QString HTMLUtils::formatHtmlMetaHttpEqui(const QString& httpEquiv, const QStrin
 
 QString HTMLUtils::formatHtmlToPlainText(const QString& html)
 {
-    // QTextDocument lays out fonts, which needs the GUI application.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        LARK_CRITICAL << "bad usage!! no QGuiApplication";
-        return QString();
-    }
     QTextDocument document;
     document.setHtml(html);
     return document.toPlainText();
