@@ -36,7 +36,7 @@ inline QByteArray runInterpreter(const QString& program, const QByteArray& scrip
     file.close();
     QProcess process;
     process.start(program, {path});
-    if (!process.waitForFinished(120000)) {
+    if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished(5000);
         *error = program + QStringLiteral(" did not finish");
