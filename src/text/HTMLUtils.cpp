@@ -6,12 +6,33 @@
 #include <QTextDocument>
 #include <QUrl>
 
-#include <cstring>
 #include <vector>
 
 namespace {
 
 const char HEX_DIGITS[] = "0123456789abcdef";
+
+// ASCII characters copied as they are: by the HTML escaper (without and with &nbsp;) and by
+// the JavaScript escaper.
+struct AsciiClasses
+{
+    bool html[128];
+    bool htmlNbsp[128];
+    bool js[128];
+};
+
+constexpr AsciiClasses makeAsciiClasses()
+{
+    AsciiClasses classes{};
+    for (int c = 0x20; c < 0x7F; ++c) {
+        classes.html[c] = c != '&' && c != '<' && c != '>' && c != '"';
+        classes.htmlNbsp[c] = classes.html[c] && c != ' ';
+        classes.js[c] = c != '"' && c != '\'' && c != '\\' && c != '<';
+    }
+    return classes;
+}
+
+constexpr AsciiClasses ASCII_CLASSES = makeAsciiClasses();
 
 // Printable test for every BMP code unit, one bit each, built once (thread-safe static).
 bool isPrintableBmp(ushort c)
@@ -40,17 +61,12 @@ public:
             mData = mText.data();
         }
     }
+    // Writes one character; the caller has reserved room for it.
     void put(QChar c) { mData[mSize++] = c; }
-    void put(const QChar* from, int n)
-    {
-        reserve(n);
-        memcpy(static_cast<void*>(mData + mSize), from, size_t(n) * sizeof(QChar));
-        mSize += n;
-    }
+    // Writes a short ASCII text; the caller has reserved room for it.
     template <int N>
     void putLatin1(const char (&text)[N])
     {
-        reserve(N - 1);
         for (int i = 0; i < N - 1; ++i)
             mData[mSize++] = QLatin1Char(text[i]);
     }
@@ -238,32 +254,30 @@ QString HTMLUtils::encodeSrcUrlWithFullyAmpersands(const QString& url)
 
 QString HTMLUtils::encodeToJavascriptText(const QString& text)
 {
-    EscapeWriter out(text.size() + text.size() / 4 + 16);
+    // Room is kept for the rest of the input plus one escape, so plain characters are written
+    // without checks; each escape renews that room.
+    EscapeWriter out(text.size() * 2 + 16);
     const QChar* p = text.constData();
     const QChar* const end = p + text.size();
-    const QChar* run = p;
     for (; p != end; ++p) {
         const ushort c = p->unicode();
-        // Plain ASCII is copied in runs; "<" is escaped so that text inside an inline script
-        // never closes it ("</script>") nor opens a comment ("<!--").
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\'' && c != '\\' && c != '<')
+        // "<" is escaped so that text inside an inline script never closes it ("</script>")
+        // nor opens a comment ("<!--").
+        if (c < 0x80 && ASCII_CLASSES.js[c]) {
+            out.put(*p);
             continue;
-        if (p != run)
-            out.put(run, int(p - run));
-        out.reserve(12);
-        run = p + 1;
+        }
+        out.reserve(int(end - p) + 12);
         if (c == '\n') {
             out.putLatin1("\\n");
         } else if (isValidPairAt(p, end)) {
             out.putUnitEscape(c);
             out.putUnitEscape((p + 1)->unicode());
             ++p;
-            run = p + 1;
         } else if (c >= 0x20 && !QChar::isSurrogate(c) && (c < 0x7F || isPrintableBmp(c))) {
             out.putUnitEscape(c);
         }
     }
-    out.put(run, int(end - run));
     return out.finish();
 }
 
@@ -316,27 +330,28 @@ QString& HTMLUtils::htmlBRreplace(QString& text)
 
 QString HTMLUtils::textWithoutHtmlTags(const QString& text, bool spacesAsNbsp)
 {
+    // Same scheme as encodeToJavascriptText: room for the rest plus one reference at all times.
+    EscapeWriter out(text.size() + text.size() / (spacesAsNbsp ? 2 : 8) + 16);
+    const bool* const plain = spacesAsNbsp ? ASCII_CLASSES.htmlNbsp : ASCII_CLASSES.html;
     const QChar* p = text.constData();
     const QChar* const end = p + text.size();
-    const QChar* run = p;
-    EscapeWriter out(text.size() + text.size() / 8 + 16);
-    bool changed = false;
     for (; p != end; ++p) {
         const ushort c = p->unicode();
-        if (c >= 0x20 && c < 0x7F) {
-            if (c != '&' && c != '<' && c != '>' && c != '"' && (c != ' ' || !spacesAsNbsp))
+        if (c < 0x80) {
+            if (plain[c]) {
+                out.put(*p);
                 continue;
+            }
         } else if (c >= 0x80 && !QChar::isSurrogate(c) && isPrintableBmp(c)) {
+            out.put(*p);
             continue;
         } else if (isValidPairAt(p, end)) {
             // Characters beyond the Basic Multilingual Plane (emoji...) are kept whole.
-            ++p;
+            out.put(*p);
+            out.put(*++p);
             continue;
         }
-        changed = true;
-        if (p != run)
-            out.put(run, int(p - run));
-        run = p + 1;
+        out.reserve(int(end - p) + 8);
         switch (c) {
         case '\n': out.putLatin1("&#10;"); break;
         case ' ': out.putLatin1("&nbsp;"); break;
@@ -347,9 +362,6 @@ QString HTMLUtils::textWithoutHtmlTags(const QString& text, bool spacesAsNbsp)
         default: break; // unprintable: dropped
         }
     }
-    if (!changed)
-        return text;
-    out.put(run, int(end - run));
     return out.finish();
 }
 
