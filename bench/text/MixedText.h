@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <vector>
 
 // Mixed European text for the text benchmarks: words of several languages, with punctuation
@@ -35,19 +37,42 @@ inline QString mixedEuropeanText(int bytes)
     return text;
 }
 
-// Median of several timed runs of job, in seconds.
-template <typename Job>
-double medianSeconds(int repetitions, Job job)
+inline double secondsOf(const std::function<void()>& job)
 {
-    std::vector<double> times;
-    for (int i = 0; i < repetitions; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        job();
-        times.push_back(double(timer.nsecsElapsed()) / 1e9);
+    QElapsedTimer timer;
+    timer.start();
+    job();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Times the peer and each candidate in turn, repetitions times, so that a busy machine slows
+// them alike; prints the median throughput of each and the median of the per-round time ratios.
+inline void compareWithPeer(double megabytes, int repetitions, const char* peerName, const std::function<void()>& peer,
+                            const std::vector<std::pair<const char*, std::function<void()>>>& candidates)
+{
+    std::vector<double> peerTimes;
+    std::vector<std::vector<double>> times(candidates.size());
+    std::vector<std::vector<double>> ratios(candidates.size());
+    for (int r = 0; r < repetitions; ++r) {
+        const double p = secondsOf(peer);
+        peerTimes.push_back(p);
+        for (size_t c = 0; c < candidates.size(); ++c) {
+            const double t = secondsOf(candidates[c].second);
+            times[c].push_back(t);
+            ratios[c].push_back(t / p);
+        }
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    std::printf("text: %.1f MB (UTF-8), %d rounds, medians\n", megabytes, repetitions);
+    std::printf("%-44s %9.1f MB/s\n", peerName, megabytes / median(peerTimes));
+    for (size_t c = 0; c < candidates.size(); ++c)
+        std::printf("%-44s %9.1f MB/s  time ratio %.2f\n", candidates[c].first, megabytes / median(times[c]),
+                    median(ratios[c]));
 }
 
 #endif // MIXEDTEXT_H

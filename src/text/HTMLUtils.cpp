@@ -3,22 +3,94 @@
 #include "LarkLog.h"
 #include "StringUtils.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QTextDocument>
 #include <QUrl>
+
+#include <vector>
 
 namespace {
 
 const char HEX_DIGITS[] = "0123456789abcdef";
 
-inline void appendUnitEscape(QString& out, ushort unit)
+// ASCII characters copied as they are: by the HTML escaper (without and with &nbsp;) and by
+// the JavaScript escaper.
+struct AsciiClasses
 {
-    const QChar escape[6] = {QLatin1Char('\\'), QLatin1Char('u'),
-                             QLatin1Char(HEX_DIGITS[(unit >> 12) & 0xF]), QLatin1Char(HEX_DIGITS[(unit >> 8) & 0xF]),
-                             QLatin1Char(HEX_DIGITS[(unit >> 4) & 0xF]), QLatin1Char(HEX_DIGITS[unit & 0xF])};
-    out.append(escape, 6);
+    bool html[128];
+    bool htmlNbsp[128];
+    bool js[128];
+};
+
+constexpr AsciiClasses makeAsciiClasses()
+{
+    AsciiClasses classes{};
+    for (int c = 0x20; c < 0x7F; ++c) {
+        classes.html[c] = c != '&' && c != '<' && c != '>' && c != '"';
+        classes.htmlNbsp[c] = classes.html[c] && c != ' ';
+        classes.js[c] = c != '"' && c != '\'' && c != '\\' && c != '<';
+    }
+    return classes;
 }
+
+constexpr AsciiClasses ASCII_CLASSES = makeAsciiClasses();
+
+// Printable test for every BMP code unit, one bit each, built once (thread-safe static).
+bool isPrintableBmp(ushort c)
+{
+    static const std::vector<quint64> bits = [] {
+        std::vector<quint64> table(0x10000 / 64, 0);
+        for (uint u = 0; u < 0x10000; ++u)
+            if (QChar::isPrint(u))
+                table[u / 64] |= quint64(1) << (u % 64);
+        return table;
+    }();
+    return (bits[c / 64] >> (c % 64)) & 1;
+}
+
+// Output of the escapers: raw writes into a buffer grown ahead of each piece.
+class EscapeWriter
+{
+public:
+    explicit EscapeWriter(int expected) : mText(expected, Qt::Uninitialized), mData(mText.data()) {}
+
+    // Room for n more characters.
+    void reserve(int n)
+    {
+        if (Q_UNLIKELY(mSize + n > mText.size())) {
+            mText.resize(qMax(mText.size() * 2, mSize + n) + 16);
+            mData = mText.data();
+        }
+    }
+    // Writes one character; the caller has reserved room for it.
+    void put(QChar c) { mData[mSize++] = c; }
+    // Writes a short ASCII text; the caller has reserved room for it.
+    template <int N>
+    void putLatin1(const char (&text)[N])
+    {
+        for (int i = 0; i < N - 1; ++i)
+            mData[mSize++] = QLatin1Char(text[i]);
+    }
+    // Writes \uXXXX; the caller has reserved room for it.
+    void putUnitEscape(ushort unit)
+    {
+        put(QLatin1Char('\\'));
+        put(QLatin1Char('u'));
+        put(QLatin1Char(HEX_DIGITS[(unit >> 12) & 0xF]));
+        put(QLatin1Char(HEX_DIGITS[(unit >> 8) & 0xF]));
+        put(QLatin1Char(HEX_DIGITS[(unit >> 4) & 0xF]));
+        put(QLatin1Char(HEX_DIGITS[unit & 0xF]));
+    }
+    QString finish()
+    {
+        mText.truncate(mSize);
+        return std::move(mText);
+    }
+
+private:
+    QString mText;
+    QChar* mData;
+    int mSize = 0;
+};
 
 inline void appendPercentByte(QString& out, uchar byte)
 {
@@ -49,13 +121,6 @@ void appendPercentUtf8(QString& out, uint ucs4)
 inline bool isValidPairAt(const QChar* p, const QChar* end)
 {
     return p->isHighSurrogate() && p + 1 != end && (p + 1)->isLowSurrogate();
-}
-
-inline bool isPrintableUnit(ushort c)
-{
-    if (c < 0x80)
-        return c >= 0x20 && c < 0x7F;
-    return QChar::isPrint(c);
 }
 
 QString cssCompliant(const QString& text, QChar from, QChar to)
@@ -189,32 +254,31 @@ QString HTMLUtils::encodeSrcUrlWithFullyAmpersands(const QString& url)
 
 QString HTMLUtils::encodeToJavascriptText(const QString& text)
 {
-    QString result;
-    result.reserve(text.size() + text.size() / 8 + 8);
+    // Room is kept for the rest of the input plus one escape, so plain characters are written
+    // without checks; each escape renews that room.
+    EscapeWriter out(text.size() * 2 + 16);
     const QChar* p = text.constData();
     const QChar* const end = p + text.size();
-    const QChar* run = p;
     for (; p != end; ++p) {
         const ushort c = p->unicode();
-        // Plain ASCII is copied in runs; "<" is escaped so that text inside an inline script
-        // never closes it ("</script>") nor opens a comment ("<!--").
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\'' && c != '\\' && c != '<')
+        // "<" is escaped so that text inside an inline script never closes it ("</script>")
+        // nor opens a comment ("<!--").
+        if (c < 0x80 && ASCII_CLASSES.js[c]) {
+            out.put(*p);
             continue;
-        result.append(run, int(p - run));
-        run = p + 1;
+        }
+        out.reserve(int(end - p) + 12);
         if (c == '\n') {
-            result += QLatin1String("\\n");
+            out.putLatin1("\\n");
         } else if (isValidPairAt(p, end)) {
-            appendUnitEscape(result, c);
-            appendUnitEscape(result, (p + 1)->unicode());
+            out.putUnitEscape(c);
+            out.putUnitEscape((p + 1)->unicode());
             ++p;
-            run = p + 1;
-        } else if (c >= 0x20 && isPrintableUnit(c)) {
-            appendUnitEscape(result, c);
+        } else if (c >= 0x20 && !QChar::isSurrogate(c) && (c < 0x7F || isPrintableBmp(c))) {
+            out.putUnitEscape(c);
         }
     }
-    result.append(run, int(end - run));
-    return result;
+    return out.finish();
 }
 
 QString HTMLUtils::formatCompliantcssId(const QString& text)
@@ -244,11 +308,6 @@ QString HTMLUtils::formatHtmlMetaHttpEqui(const QString& httpEquiv, const QStrin
 
 QString HTMLUtils::formatHtmlToPlainText(const QString& html)
 {
-    // QTextDocument lays out fonts, which needs the GUI application.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        LARK_CRITICAL << "bad usage!! no QGuiApplication";
-        return QString();
-    }
     QTextDocument document;
     document.setHtml(html);
     return document.toPlainText();
@@ -271,39 +330,39 @@ QString& HTMLUtils::htmlBRreplace(QString& text)
 
 QString HTMLUtils::textWithoutHtmlTags(const QString& text, bool spacesAsNbsp)
 {
-    QString result;
-    result.reserve(text.size() + text.size() / 8 + 8);
+    // Same scheme as encodeToJavascriptText: room for the rest plus one reference at all times.
+    EscapeWriter out(text.size() + text.size() / (spacesAsNbsp ? 2 : 8) + 16);
+    const bool* const plain = spacesAsNbsp ? ASCII_CLASSES.htmlNbsp : ASCII_CLASSES.html;
     const QChar* p = text.constData();
     const QChar* const end = p + text.size();
-    const QChar* run = p;
     for (; p != end; ++p) {
         const ushort c = p->unicode();
-        if (c >= 0x20 && c < 0x7F) {
-            if (c != '&' && c != '<' && c != '>' && c != '"' && (c != ' ' || !spacesAsNbsp))
+        if (c < 0x80) {
+            if (plain[c]) {
+                out.put(*p);
                 continue;
-        } else if (c >= 0x80 && !QChar::isSurrogate(c) && QChar::isPrint(c)) {
+            }
+        } else if (c >= 0x80 && !QChar::isSurrogate(c) && isPrintableBmp(c)) {
+            out.put(*p);
             continue;
         } else if (isValidPairAt(p, end)) {
             // Characters beyond the Basic Multilingual Plane (emoji...) are kept whole.
-            ++p;
+            out.put(*p);
+            out.put(*++p);
             continue;
         }
-        result.append(run, int(p - run));
-        run = p + 1;
+        out.reserve(int(end - p) + 8);
         switch (c) {
-        case '\n': result += QLatin1String("&#10;"); break;
-        case ' ': result += QLatin1String("&nbsp;"); break;
-        case '&': result += QLatin1String("&#38;"); break;
-        case '<': result += QLatin1String("&#60;"); break;
-        case '>': result += QLatin1String("&#62;"); break;
-        case '"': result += QLatin1String("&#34;"); break;
+        case '\n': out.putLatin1("&#10;"); break;
+        case ' ': out.putLatin1("&nbsp;"); break;
+        case '&': out.putLatin1("&#38;"); break;
+        case '<': out.putLatin1("&#60;"); break;
+        case '>': out.putLatin1("&#62;"); break;
+        case '"': out.putLatin1("&#34;"); break;
         default: break; // unprintable: dropped
         }
     }
-    if (run == text.constData())
-        return text;
-    result.append(run, int(end - run));
-    return result;
+    return out.finish();
 }
 
 QString HTMLUtils::tiniestInlineGifImage()

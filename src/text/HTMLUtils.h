@@ -49,8 +49,8 @@ public:
     // <meta http-equiv="httpEquiv" content="content"/> with both attribute values escaped.
     static QString formatHtmlMetaHttpEqui(const QString& httpEquiv, const QString& content);
 
-    // The plain text of an HTML fragment, as QTextDocument reads it. Needs a QGuiApplication;
-    // without one it is misuse and gives an empty string.
+    // The plain text of an HTML fragment, as QTextDocument reads it (tags dropped, entities
+    // decoded, paragraphs as line breaks).
     static QString formatHtmlToPlainText(const QString& html);
 
     // "file:///" + path.

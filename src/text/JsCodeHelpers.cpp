@@ -68,6 +68,8 @@ void JsCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
     const qint64 number = key.toLongLong(&ok, 10);
     if (ok && number >= 0 && number <= MAX_SAFE_KEY && QString::number(number) == key)
         *stream << key;
+    else if (key == QLatin1String("__proto__"))
+        *stream << "['__proto__']"; // a plain __proto__ key would set the prototype instead
     else
         *stream << quotedStringPrivate(key);
 }

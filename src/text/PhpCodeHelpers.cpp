@@ -155,9 +155,20 @@ void PhpCodeHelpers::writeConstant(QTextStream* stream, const QString& name, con
     *stream << ';';
     if (!comment.isEmpty()) {
         // The comment stays a comment: no line break ends it early, no "?>" leaves PHP mode.
-        QString safe = comment;
-        safe.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        safe.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        // Lone surrogate halves go first, since an encoder may write them as "?".
+        QString safe;
+        safe.reserve(comment.size());
+        for (int i = 0; i < comment.size(); ++i) {
+            const QChar c = comment.at(i);
+            if (c.isHighSurrogate() && i + 1 < comment.size() && comment.at(i + 1).isLowSurrogate()) {
+                safe += c;
+                safe += comment.at(++i);
+            } else if (c.isSurrogate()) {
+                safe += QChar(QChar::ReplacementCharacter);
+            } else {
+                safe += (c == QLatin1Char('\r') || c == QLatin1Char('\n')) ? QChar(QLatin1Char(' ')) : c;
+            }
+        }
         safe.replace(QLatin1String("?>"), QLatin1String("? >"));
         *stream << " // " << safe;
     }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
@@ -35,7 +36,7 @@ inline QByteArray runInterpreter(const QString& program, const QByteArray& scrip
     file.close();
     QProcess process;
     process.start(program, {path});
-    if (!process.waitForFinished(120000)) {
+    if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished(5000);
         *error = program + QStringLiteral(" did not finish");
@@ -43,8 +44,16 @@ inline QByteArray runInterpreter(const QString& program, const QByteArray& scrip
     }
     const QByteArray out = process.readAllStandardOutput();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        *error = program + QStringLiteral(" failed: ") + QString::fromUtf8(process.readAllStandardError())
-            + QString::fromUtf8(out.left(2000));
+        const QString stderrText = QString::fromUtf8(process.readAllStandardError());
+        *error = program + QStringLiteral(" failed: ") + stderrText + QString::fromUtf8(out.left(2000));
+        // Show the script line that the interpreter complains about.
+        const QRegularExpressionMatch line = QRegularExpression(QStringLiteral("(?:on line |:)(\\d+)")).match(stderrText);
+        if (line.hasMatch()) {
+            const QList<QByteArray> lines = script.split('\n');
+            const int n = line.captured(1).toInt();
+            if (n >= 1 && n <= lines.size())
+                *error += QStringLiteral("\nline %1: ").arg(n) + QString::fromUtf8(lines.at(n - 1).left(400).toHex(' '));
+        }
         return QByteArray();
     }
     if (out.isNull())

@@ -31,6 +31,7 @@ const QMap<QString, TextFunction>& functionTable()
         {"br", [](const QString& t) { QString copy = t; return HTMLUtils::htmlBRreplace(copy); }},
         {"metaName", [](const QString& t) { return HTMLUtils::formatHtmlMetaName("description", t); }},
         {"metaHttp", [](const QString& t) { return HTMLUtils::formatHtmlMetaHttpEqui("refresh", t); }},
+        {"metaNamed", [](const QString& t) { return HTMLUtils::formatHtmlMetaName(t, "x"); }},
     };
     return functions;
 }
@@ -140,6 +141,8 @@ void tst_HTMLUtils::textFunctions_data()
                                << "<meta name=\"description\" content=\"Tom &#38; &#34;Jerry&#34;\"/>";
     QTest::newRow("meta http-equiv") << "metaHttp" << "5; url=a<b"
                                      << "<meta http-equiv=\"refresh\" content=\"5; url=a&#60;b\"/>";
+    QTest::newRow("meta name escaped") << "metaNamed" << "og:title\" onload=\"x"
+                                       << "<meta name=\"og:title&#34; onload=&#34;x\" content=\"x\"/>";
 }
 
 void tst_HTMLUtils::textFunctions()
@@ -347,5 +350,5 @@ process.stdout.write(v.map(p => hex(p[0]) + ' ' + hex(p[1])).join('\n') + '\n');
     QCOMPARE(mismatches, 0);
 }
 
-QTEST_MAIN(tst_HTMLUtils)
+QTEST_GUILESS_MAIN(tst_HTMLUtils)
 #include "tst_HTMLUtils.moc"

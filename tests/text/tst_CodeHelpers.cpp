@@ -1,0 +1,509 @@
+#include <JsCodeHelpers.h>
+#include <PhpCodeHelpers.h>
+
+#include "Interpreters.h"
+#include "LogCapture.h"
+
+#include <QDate>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTextCodec>
+#include <QTextStream>
+#include <QtTest>
+
+#include <functional>
+#include <limits>
+
+namespace {
+
+using Writer = std::function<void(QTextStream*)>;
+
+QString written(const Writer& writer)
+{
+    QByteArray bytes;
+    {
+        QTextStream stream(&bytes);
+        stream.setCodec("UTF-8");
+        writer(&stream);
+    }
+    return QString::fromUtf8(bytes);
+}
+
+QVariantMap map(std::initializer_list<std::pair<QString, QVariant>> entries)
+{
+    QVariantMap result;
+    for (const auto& entry : entries)
+        result.insert(entry.first, entry.second);
+    return result;
+}
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+const double INF = std::numeric_limits<double>::infinity();
+
+// Random values of every mapped type, lists and maps nested up to two levels.
+struct ValueMaker
+{
+    explicit ValueMaker(quint32 seed) : random(seed), strings(awkwardStrings(4000, seed)) {}
+
+    QString anyString() { return strings.at(random.bounded(strings.size())); }
+
+    QString key()
+    {
+        static const QStringList numeric = {"-3", "007", "42", "0", "9007199254740992", "9007199254740993",
+                                            "-0", "+5", " 7", "1e3", "-9223372036854775808", "__proto__"};
+        return random.bounded(4) == 0 ? numeric.at(random.bounded(numeric.size())) : anyString();
+    }
+
+    QVariant value(int depth = 0)
+    {
+        switch (random.bounded(depth < 2 ? 11 : 8)) {
+        case 0: return anyString();
+        case 1: return int(random.generate());
+        case 2: return qint64(random.generate64() % (quint64(1) << 53)) * (random.bounded(2) ? 1 : -1);
+        case 3: {
+            const double samples[] = {0.5, 2.0, 1.0 / 3, 123456789.0, 1e-7, -2.5e10, 0.0};
+            return random.bounded(2) ? samples[random.bounded(7)] : random.generateDouble() * 2000 - 1000;
+        }
+        case 4: return bool(random.bounded(2));
+        case 5: return uint(random.bounded(100000));
+        case 6: return QByteArray("1+2");
+        case 7: return QDate(2026, 12, 10);
+        case 8: {
+            QStringList list;
+            for (int i = random.bounded(4); i > 0; --i)
+                list << anyString();
+            return list;
+        }
+        case 9: {
+            QVariantList list;
+            for (int i = random.bounded(4); i > 0; --i)
+                list << value(depth + 1);
+            return list;
+        }
+        default: return randomMap(random.bounded(5), depth + 1);
+        }
+    }
+
+    // Keys that read back differently, so that no two entries merge.
+    QVariantMap randomMap(int size, int depth)
+    {
+        QVariantMap result;
+        QSet<QString> seen;
+        while (result.size() < size) {
+            const QString k = key();
+            const QString back = readBack(k);
+            if (seen.contains(back) || result.contains(k))
+                continue;
+            seen.insert(back);
+            result.insert(k, value(depth));
+        }
+        return result;
+    }
+
+    QRandomGenerator random;
+    QStringList strings;
+    // How a key reads back: a double quote reads back as a single quote.
+    std::function<QString(const QString&)> readBack = [](const QString& k) { return QString(k).replace('"', '\''); };
+};
+
+QJsonValue hexUtf8(const QString& text)
+{
+    return QString::fromLatin1(throughUtf8(text).toUtf8().toHex());
+}
+
+QString quoteRule(const QString& text)
+{
+    return QString(text).replace('"', '\'');
+}
+
+bool canonicalInteger(const QString& key, qint64 min, qint64 max)
+{
+    bool ok = false;
+    const qint64 n = key.toLongLong(&ok);
+    return ok && n >= min && n <= max && QString::number(n) == key;
+}
+
+// The value as the PHP dumper of the tests describes what PHP read.
+QJsonValue phpExpected(const QVariant& v)
+{
+    switch (v.userType()) {
+    case QMetaType::QString: return QJsonArray{"s", hexUtf8(quoteRule(v.toString()))};
+    case QMetaType::Bool: return QJsonArray{"n", v.toBool() ? 1 : 0};
+    case QMetaType::Int:
+    case QMetaType::LongLong: return QJsonArray{"n", double(v.toLongLong())};
+    case QMetaType::Double: return QJsonArray{"n", QString::number(v.toDouble(), 'g', 6).toDouble()};
+    case QMetaType::QByteArray: return QJsonArray{"n", 3};
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        QJsonArray items;
+        const QVariantList list = v.toList();
+        for (int i = 0; i < list.size(); ++i)
+            items.append(QJsonArray{QJsonArray{"i", i}, phpExpected(list.at(i))});
+        return QJsonArray{"a", items};
+    }
+    case QMetaType::QVariantMap: {
+        QJsonArray items;
+        const QVariantMap m = v.toMap();
+        for (auto it = m.cbegin(); it != m.cend(); ++it) {
+            // PHP turns a quoted canonical integer key into an integer too.
+            const QJsonValue key = canonicalInteger(it.key(), std::numeric_limits<qint64>::min(),
+                                                    std::numeric_limits<qint64>::max())
+                ? QJsonValue(QJsonArray{"i", double(it.key().toLongLong())})
+                : QJsonValue(QJsonArray{"s", hexUtf8(quoteRule(it.key()))});
+            items.append(QJsonArray{key, phpExpected(it.value())});
+        }
+        return QJsonArray{"a", items};
+    }
+    default: return QJsonArray{"s", hexUtf8(quoteRule(v.toString()))};
+    }
+}
+
+// The value as the JavaScript dumper of the tests describes what node read.
+QJsonValue jsExpected(const QVariant& v)
+{
+    switch (v.userType()) {
+    case QMetaType::QString: return QJsonArray{"s", QString::fromLatin1(utf16Hex(quoteRule(v.toString())))};
+    case QMetaType::Bool: return QJsonArray{"n", v.toBool() ? 1 : 0};
+    case QMetaType::Int:
+    case QMetaType::LongLong: return QJsonArray{"n", double(v.toLongLong())};
+    case QMetaType::Double: return QJsonArray{"n", QString::number(v.toDouble(), 'g', 6).toDouble()};
+    case QMetaType::QByteArray: return QJsonArray{"n", 3};
+    case QMetaType::QStringList:
+    case QMetaType::QVariantList: {
+        QJsonArray items;
+        for (const QVariant& item : v.toList())
+            items.append(jsExpected(item));
+        return QJsonArray{"l", items};
+    }
+    case QMetaType::QVariantMap: {
+        QMap<QString, QJsonValue> sorted;
+        const QVariantMap m = v.toMap();
+        for (auto it = m.cbegin(); it != m.cend(); ++it)
+            sorted.insert(quoteRule(it.key()), jsExpected(it.value()));
+        QJsonArray items;
+        for (auto it = sorted.cbegin(); it != sorted.cend(); ++it)
+            items.append(QJsonArray{QString::fromLatin1(utf16Hex(it.key())), it.value()});
+        return QJsonArray{"o", items};
+    }
+    default: return QJsonArray{"s", QString::fromLatin1(utf16Hex(quoteRule(v.toString())))};
+    }
+}
+
+// Structural equality, numbers compared by value.
+bool sameJson(const QJsonValue& a, const QJsonValue& b)
+{
+    if (a.isDouble() && b.isDouble())
+        return a.toDouble() == b.toDouble();
+    if (a.isArray() && b.isArray()) {
+        const QJsonArray x = a.toArray();
+        const QJsonArray y = b.toArray();
+        if (x.size() != y.size())
+            return false;
+        for (int i = 0; i < x.size(); ++i)
+            if (!sameJson(x.at(i), y.at(i)))
+                return false;
+        return true;
+    }
+    return a == b;
+}
+
+// Where two values first differ, for failure output.
+QString firstDifference(const QJsonValue& a, const QJsonValue& b, const QString& path = QString())
+{
+    if (a.isArray() && b.isArray()) {
+        const QJsonArray x = a.toArray();
+        const QJsonArray y = b.toArray();
+        for (int i = 0; i < qMin(x.size(), y.size()); ++i)
+            if (!sameJson(x.at(i), y.at(i)))
+                return x.at(i).isArray() && x.at(i).toArray().size() == 2 && x.at(i).toArray().at(0).isString() && !x.at(i).toArray().at(1).isArray() ? path + QStringLiteral("/%1: ").arg(i) + QString::fromUtf8(QJsonDocument(QJsonArray{a, b}).toJson(QJsonDocument::Compact)).left(800) : firstDifference(x.at(i), y.at(i), path + QStringLiteral("/%1").arg(i));
+        if (x.size() != y.size())
+            return path + QStringLiteral(": sizes %1 and %2").arg(x.size()).arg(y.size());
+    }
+    return path + QStringLiteral(": ") + QString::fromUtf8(QJsonDocument(QJsonArray{a, b}).toJson(QJsonDocument::Compact)).left(800);
+}
+
+QString compact(const QJsonValue& v)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)).left(600);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Writer)
+
+class tst_CodeHelpers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void phpText_data();
+    void phpText();
+    void javascriptText_data();
+    void javascriptText();
+    void nullStream();
+    void phpReadsBack();
+    void nodeReadsBack();
+};
+
+void tst_CodeHelpers::phpText_data()
+{
+    QTest::addColumn<Writer>("writer");
+    QTest::addColumn<QString>("expected");
+    using P = PhpCodeHelpers;
+    auto value = [](const QVariant& v) { return Writer([v](QTextStream* s) { P::formatVariantValue(s, v); }); };
+
+    QTest::newRow("empty int array") << Writer([](QTextStream* s) { P::formatPhpArray(s, QList<int>()); }) << "[]";
+    QTest::newRow("int array") << Writer([](QTextStream* s) { P::formatPhpArray(s, QList<int>{1, -2, 3}); }) << "[1,-2,3]";
+    QTest::newRow("string array") << Writer([](QTextStream* s) { P::formatPhpArray(s, QStringList{"a", "it's"}); })
+                                  << "['a','it\\'s']";
+    QTest::newRow("variant array") << Writer([](QTextStream* s) { P::formatPhpArray(s, QVariantList{1, "b", true}); })
+                                   << "[1,'b',1]";
+    QTest::newRow("string quotes") << value(QString("say \"hi\"")) << "'say \\'hi\\''";
+    QTest::newRow("string backslash") << value(QString("C:\\dir\\")) << "'C:\\\\dir\\\\'";
+    QTest::newRow("string kept") << value(QString("$x\n?>")) << "'$x\n?>'";
+    QTest::newRow("bool") << value(true) << "1";
+    QTest::newRow("bool false") << value(false) << "0";
+    QTest::newRow("byte array raw") << value(QByteArray("window.location")) << "window.location";
+    QTest::newRow("double half") << value(0.5) << "0.5";
+    QTest::newRow("double integral") << value(2.0) << "2";
+    QTest::newRow("double third") << value(1.0 / 3) << "0.333333";
+    QTest::newRow("double large") << value(123456789.0) << "1.23457e+08";
+    QTest::newRow("double small") << value(1e-7) << "1e-07";
+    QTest::newRow("double nan") << value(NaN) << "NAN";
+    QTest::newRow("double inf") << value(INF) << "INF";
+    QTest::newRow("double -inf") << value(-INF) << "-INF";
+    QTest::newRow("int") << value(-7) << "-7";
+    QTest::newRow("long long") << value(qint64(1) << 40) << "1099511627776";
+    QTest::newRow("long long min") << value(std::numeric_limits<qint64>::min()) << "(-9223372036854775807-1)";
+    QTest::newRow("unsigned as text") << value(5u) << "'5'";
+    QTest::newRow("date as text") << value(QDate(2026, 12, 10)) << "'2026-12-10'";
+    QTest::newRow("invalid") << value(QVariant()) << "''";
+    QTest::newRow("string list") << value(QStringList{"x"}) << "['x']";
+    QTest::newRow("list with line feed") << value(QVariantList{1, "a"}) << "[1,'a']\n";
+    QTest::newRow("map") << Writer([](QTextStream* s) {
+        P::formatPhpMap(s, map({{"b", 2}, {"a", "x"}, {"-3", true}}));
+    }) << "[\n-3=>1,'a'=>'x','b'=>2\n]";
+    QTest::newRow("map with list") << Writer([](QTextStream* s) { P::formatPhpMap(s, map({{"l", QVariantList{1, 2}}})); })
+                                   << "[\n'l'=>[1,2]\n\n]";
+    QTest::newRow("empty map") << Writer([](QTextStream* s) { P::formatPhpMap(s, QVariantMap()); }) << "[\n\n]";
+    QTest::newRow("map order") << Writer([](QTextStream* s) {
+        P::formatPhpMap(s, map({{"9", 1}, {"10", 2}, {"a", 3}, {"B", 4}}));
+    }) << "[\n10=>2,9=>1,'B'=>4,'a'=>3\n]";
+    QTest::newRow("non-canonical keys quoted") << Writer([](QTextStream* s) {
+        P::formatPhpMap(s, map({{"007", 1}, {"7", 2}, {"+5", 3}, {"it's", 4}}));
+    }) << "[\n'+5'=>3,'007'=>1,7=>2,'it\\'s'=>4\n]";
+    QTest::newRow("nested map") << value(map({{"m", map({{"k", 1}})}})) << "[\n'm'=>[\n'k'=>1\n]\n]";
+    QTest::newRow("constant") << Writer([](QTextStream* s) { P::writeConstant(s, "MAX", 5, QString()); })
+                              << "const MAX=5;\n";
+    QTest::newRow("constant with comment") << Writer([](QTextStream* s) { P::writeConstant(s, "MAX", 5, "limit"); })
+                                           << "const MAX=5; // limit\n";
+    QTest::newRow("comment stays a comment") << Writer([](QTextStream* s) { P::writeConstant(s, "X", 1, "a\r\nb ?> c"); })
+                                             << "const X=1; // a  b ? > c\n";
+    QTest::newRow("comment with lone half") << Writer([](QTextStream* s) {
+        P::writeConstant(s, "X", 1, QString("a") + QChar(0xd800) + ">");
+    }) << "const X=1; // a\ufffd>\n";
+    QTest::newRow("int array constant") << Writer([](QTextStream* s) { P::writePhpArray(s, "IDS", QList<int>{1, 2}); })
+                                        << "const IDS=[1,2];\n";
+    QTest::newRow("variant array constant") << Writer([](QTextStream* s) { P::writePhpArray(s, "V", QVariantList{1.5}); })
+                                            << "const V=[1.5];\n";
+    QTest::newRow("string array constant") << Writer([](QTextStream* s) { P::writePhpArray(s, "S", QStringList{"a"}); })
+                                           << "const S=['a'];\n";
+    QTest::newRow("map constant") << Writer([](QTextStream* s) { P::writePhpMap(s, "CONF", map({{"k", "v"}})); })
+                                  << "const CONF=[\n'k'=>'v'\n];\n";
+    QTest::newRow("class of constants") << Writer([](QTextStream* s) {
+        P::writePhpMapAsClassOfConstants(s, "Settings", map({{"A", 1}, {"B", "x"}}));
+    }) << "\nclass Settings\n{\nconst A=1;\nconst B='x';\n}\n";
+}
+
+void tst_CodeHelpers::phpText()
+{
+    QFETCH(Writer, writer);
+    QFETCH(QString, expected);
+    QCOMPARE(written(writer), expected);
+}
+
+void tst_CodeHelpers::javascriptText_data()
+{
+    QTest::addColumn<Writer>("writer");
+    QTest::addColumn<QString>("expected");
+    using J = JsCodeHelpers;
+    auto value = [](const QVariant& v) { return Writer([v](QTextStream* s) { J::formatVariantValue(s, v); }); };
+
+    QTest::newRow("int array") << Writer([](QTextStream* s) { J::formatJavascriptArray(s, QList<int>{1, -2, 3}); })
+                               << "[1,-2,3]";
+    QTest::newRow("string array") << Writer([](QTextStream* s) { J::formatJavascriptArray(s, QStringList{"x", "y"}); })
+                                  << "['x','y']";
+    QTest::newRow("variant array") << Writer([](QTextStream* s) { J::formatJavascriptArray(s, QVariantList{1, "b"}); })
+                                   << "[1,'b']";
+    QTest::newRow("object") << Writer([](QTextStream* s) {
+        J::formatJavascriptObject(s, map({{"name", "Bob"}, {"tags", QStringList{"x", "y"}}}));
+    }) << "{\n'name':'Bob','tags':['x','y']\n}";
+    QTest::newRow("integer keys") << Writer([](QTextStream* s) {
+        J::formatJavascriptObject(s, map({{"-3", 1}, {"007", 2}, {"9007199254740992", 3}, {"9007199254740993", 4}, {"42", 5}}));
+    }) << "{\n'-3':1,'007':2,42:5,9007199254740992:3,'9007199254740993':4\n}";
+    QTest::newRow("proto key") << Writer([](QTextStream* s) { J::formatJavascriptObject(s, map({{"__proto__", 1}})); })
+                               << "{\n['__proto__']:1\n}";
+    QTest::newRow("string escapes") << value(QString("a\nb\r</script>\u2028\u2029'\"\\"))
+                                    << "'a\\nb\\r\\u003c/script>\\u2028\\u2029\\'\\'\\\\'";
+    QTest::newRow("string tab kept") << value(QString("a\tb")) << "'a\tb'";
+    QTest::newRow("lone surrogate") << value(QString(QChar(0xd800))) << "'\\ud800'";
+    QTest::newRow("surrogate pair") << value(QString("😀")) << "'😀'";
+    QTest::newRow("bool") << value(true) << "1";
+    QTest::newRow("byte array raw") << value(QByteArray("window.location")) << "window.location";
+    QTest::newRow("double") << value(123456789.0) << "1.23457e+08";
+    QTest::newRow("nan") << value(NaN) << "NaN";
+    QTest::newRow("inf") << value(INF) << "Infinity";
+    QTest::newRow("-inf") << value(-INF) << "-Infinity";
+    QTest::newRow("long long") << value(qint64(-5)) << "-5";
+    QTest::newRow("list with line feed") << value(QVariantList{1}) << "[1]\n";
+    QTest::newRow("empty object") << value(QVariantMap()) << "{\n\n}";
+    QTest::newRow("unsigned as text") << value(5u) << "'5'";
+}
+
+void tst_CodeHelpers::javascriptText()
+{
+    QFETCH(Writer, writer);
+    QFETCH(QString, expected);
+    QCOMPARE(written(writer), expected);
+}
+
+void tst_CodeHelpers::nullStream()
+{
+    LogCapture logs;
+    PhpCodeHelpers::formatPhpArray(nullptr, QList<int>{1});
+    PhpCodeHelpers::formatPhpMap(nullptr, map({{"a", 1}}));
+    PhpCodeHelpers::formatVariantValue(nullptr, 1);
+    PhpCodeHelpers::writeConstant(nullptr, "A", 1, QString());
+    PhpCodeHelpers::writePhpMapAsClassOfConstants(nullptr, "C", map({{"a", 1}}));
+    JsCodeHelpers::formatJavascriptObject(nullptr, map({{"a", 1}}));
+    JsCodeHelpers::formatJavascriptArray(nullptr, QStringList{"a"});
+    QCOMPARE(logs.count(Logwell::LogCritical), 7);
+    QVERIFY(logs.has(Logwell::LogCritical, "PhpCodeHelpers::writeConstant", "null stream"));
+    QVERIFY(logs.has(Logwell::LogCritical, "JsCodeHelpers::formatJavascriptObject", "null stream"));
+}
+
+void tst_CodeHelpers::phpReadsBack()
+{
+    REQUIRE_INTERPRETER("php");
+    ValueMaker maker(31);
+    // Lone surrogate halves do not survive UTF-8: keys differing only there would merge.
+    maker.readBack = [](const QString& k) { return throughUtf8(QString(k).replace('"', '\'')); };
+    QVector<QVariant> values;
+    QByteArray bytes;
+    QTextStream stream(&bytes);
+    stream.setCodec("UTF-8");
+    stream << "<?php\n"
+              "function d($v) {\n"
+              "  if (is_array($v)) { $o = []; foreach ($v as $k => $x) $o[] = [is_int($k) ? ['i', $k] : ['s', bin2hex($k)], d($x)]; return ['a', $o]; }\n"
+              "  if (is_string($v)) return ['s', bin2hex($v)];\n"
+              "  if (is_float($v) && !is_finite($v)) return ['x', (string)$v];\n"
+              "  if (is_int($v) || is_float($v)) return ['n', $v];\n"
+              "  return ['?', gettype($v)];\n"
+              "}\n";
+    for (int i = 0; i < 10000; ++i) {
+        values << maker.value();
+        PhpCodeHelpers::writeConstant(&stream, QStringLiteral("C%1").arg(i), values.last(),
+                                      maker.random.bounded(3) ? maker.anyString() : QString());
+    }
+    const QVariantMap conf = maker.randomMap(2000, 0);
+    PhpCodeHelpers::writePhpMap(&stream, "CONF", conf);
+    QVariantMap settings;
+    for (int i = 0; i < 200; ++i)
+        settings.insert(QStringLiteral("K%1").arg(i), maker.value());
+    PhpCodeHelpers::writePhpMapAsClassOfConstants(&stream, "Settings", settings);
+    const QList<int> ids{0, -1, 2147483647, -2147483647 - 1};
+    const QStringList names = maker.strings.mid(0, 500);
+    const QVariantList mixed = QVariantList{1, "b", 2.5, QVariantList{"c"}, conf.first()};
+    PhpCodeHelpers::writePhpArray(&stream, "IDS", ids);
+    PhpCodeHelpers::writePhpArray(&stream, "NAMES", names);
+    PhpCodeHelpers::writePhpArray(&stream, "MIXED", mixed);
+    PhpCodeHelpers::writeConstant(&stream, "SPECIAL", QVariantList{NaN, INF, -INF}, QString());
+    PhpCodeHelpers::writeConstant(&stream, "MINI", std::numeric_limits<qint64>::min(), QString());
+    stream << "$out = [];\nfor ($i = 0; $i < 10000; $i++) $out[] = d(constant('C' . $i));\n"
+              "$out[] = d(CONF);\n$out[] = d(IDS);\n$out[] = d(NAMES);\n$out[] = d(MIXED);\n"
+              "$r = new ReflectionClass('Settings'); $out[] = d($r->getConstants());\n"
+              "$out[] = d(SPECIAL);\n$out[] = [is_int(MINI), MINI === PHP_INT_MIN];\n"
+              "echo json_encode($out);\n";
+    stream.flush();
+
+    QString error;
+    const QByteArray output = runInterpreter(QStringLiteral("php"), bytes, QStringLiteral(".php"), &error);
+    QVERIFY2(!output.isNull(), qPrintable(error));
+    QJsonParseError parseError;
+    const QJsonArray results = QJsonDocument::fromJson(output, &parseError).array();
+    QVERIFY2(parseError.error == QJsonParseError::NoError, qPrintable(parseError.errorString() + output.left(500)));
+    QCOMPARE(results.size(), 10007);
+
+    QVector<QJsonValue> expected;
+    for (const QVariant& v : values)
+        expected << phpExpected(v);
+    QVariantList idList;
+    for (int id : ids)
+        idList << id;
+    expected << phpExpected(conf) << phpExpected(idList) << phpExpected(names) << phpExpected(mixed)
+             << phpExpected(settings);
+    int mismatches = 0;
+    for (int i = 0; i < expected.size(); ++i) {
+        if (!sameJson(results.at(i), expected.at(i)) && ++mismatches < 4)
+            qWarning() << "mismatch at" << i << firstDifference(results.at(i), expected.at(i));
+    }
+    QCOMPARE(mismatches, 0);
+    QCOMPARE(compact(results.at(10005)),
+             QStringLiteral("[[\"a\",[[[\"i\",0],[\"x\",\"NAN\"]],[[\"i\",1],[\"x\",\"INF\"]],[[\"i\",2],[\"x\",\"-INF\"]]]]]"));
+    QCOMPARE(compact(results.at(10006)), QStringLiteral("[[true,true]]"));
+}
+
+void tst_CodeHelpers::nodeReadsBack()
+{
+    REQUIRE_INTERPRETER("node");
+    ValueMaker maker(32);
+    QVector<QVariant> values;
+    QByteArray bytes;
+    QTextStream stream(&bytes);
+    stream.setCodec("UTF-8");
+    stream << "const C = [\n";
+    for (int i = 0; i < 10000; ++i) {
+        values << maker.value();
+        JsCodeHelpers::formatVariantValue(&stream, values.last());
+        stream << ",\n";
+    }
+    stream << "];\nconst CONF = ";
+    const QVariantMap conf = maker.randomMap(2000, 0);
+    JsCodeHelpers::formatJavascriptObject(&stream, conf);
+    stream << ";\nconst SPECIAL = ";
+    JsCodeHelpers::formatJavascriptArray(&stream, QVariantList{NaN, INF, -INF});
+    stream << ";\n"
+              "const hex = s => Array.from({length: s.length}, (_, i) => s.charCodeAt(i).toString(16).padStart(4, '0')).join('');\n"
+              "function d(v) {\n"
+              "  if (Array.isArray(v)) return ['l', v.map(d)];\n"
+              "  if (v !== null && typeof v === 'object') return ['o', Object.keys(v).sort().map(k => [hex(k), d(v[k])])];\n"
+              "  if (typeof v === 'string') return ['s', hex(v)];\n"
+              "  if (typeof v === 'number') return ['n', v];\n"
+              "  return ['?', String(v)];\n"
+              "}\n"
+              "process.stdout.write(JSON.stringify([...C.map(d), d(CONF), SPECIAL.map(String)]));\n";
+    stream.flush();
+
+    QString error;
+    const QByteArray output = runInterpreter(QStringLiteral("node"), bytes, QStringLiteral(".js"), &error);
+    QVERIFY2(!output.isNull(), qPrintable(error));
+    QJsonParseError parseError;
+    const QJsonArray results = QJsonDocument::fromJson(output, &parseError).array();
+    QVERIFY2(parseError.error == QJsonParseError::NoError, qPrintable(parseError.errorString()));
+    QCOMPARE(results.size(), 10002);
+
+    QVector<QJsonValue> expected;
+    for (const QVariant& v : values)
+        expected << jsExpected(v);
+    expected << jsExpected(conf);
+    int mismatches = 0;
+    for (int i = 0; i < expected.size(); ++i) {
+        if (!sameJson(results.at(i), expected.at(i)) && ++mismatches < 4)
+            qWarning() << "mismatch at" << i << firstDifference(results.at(i), expected.at(i));
+    }
+    QCOMPARE(mismatches, 0);
+    QCOMPARE(compact(results.at(10001)), QStringLiteral("[[\"NaN\",\"Infinity\",\"-Infinity\"]]"));
+}
+
+QTEST_GUILESS_MAIN(tst_CodeHelpers)
+#include "tst_CodeHelpers.moc"
