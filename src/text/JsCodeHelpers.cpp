@@ -1,5 +1,6 @@
 #include "JsCodeHelpers.h"
 
+#include "CodeWriterPrivate.h"
 #include "LarkLog.h"
 #include "PhpCodeHelpers.h"
 
@@ -74,6 +75,25 @@ void JsCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
         *stream << quotedStringPrivate(key);
 }
 
+// How JavaScript differs from PHP in the value mapping.
+struct JsCodeHelpers::Dialect {
+    static QString quoted(const QString& text) { return quotedStringPrivate(text); }
+    static void writeDouble(QTextStream& stream, double number)
+    {
+        // Qt writes "nan" and "inf", which JavaScript reads as undefined names.
+        if (std::isnan(number))
+            stream << "NaN";
+        else if (std::isinf(number))
+            stream << (number < 0 ? "-Infinity" : "Infinity");
+        else
+            stream << QString::number(number, 'g', 6);
+    }
+    static void writeLongLong(QTextStream& stream, qint64 number) { stream << QString::number(number); }
+    static void writeStringList(QTextStream& stream, const QStringList& list) { JsCodeHelpers::formatJavascriptArray(&stream, list); }
+    static void writeList(QTextStream& stream, const QList<QVariant>& list) { JsCodeHelpers::formatJavascriptArray(&stream, list); }
+    static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { JsCodeHelpers::formatJavascriptObject(&stream, map); }
+};
+
 void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QList<int>& values)
 {
     PhpCodeHelpers::formatPhpArray(stream, values);
@@ -82,85 +102,24 @@ void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QList<int>&
 void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QList<QVariant>& values)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << '[';
-    for (int i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            *stream << ',';
-        formatVariantValue(stream, values.at(i));
-    }
-    *stream << ']';
+    CodeWriter::writeList(*stream, values, [stream](const QVariant& value) { formatVariantValue(stream, value); });
 }
 
 void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QStringList& values)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << '[';
-    for (int i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            *stream << ',';
-        *stream << quotedStringPrivate(values.at(i));
-    }
-    *stream << ']';
+    CodeWriter::writeList(*stream, values, [stream](const QString& value) { *stream << quotedStringPrivate(value); });
 }
 
 void JsCodeHelpers::formatJavascriptObject(QTextStream* stream, const QMap<QString, QVariant>& map)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << "{\n";
-    bool first = true;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (!first)
-            *stream << ',';
-        first = false;
-        writeKeyPrivate(stream, it.key());
-        *stream << ':';
-        formatVariantValue(stream, it.value());
-    }
-    *stream << "\n}";
+    CodeWriter::writeMap(*stream, map, "{\n", ":", "\n}", [stream](const QString& key) { writeKeyPrivate(stream, key); },
+                         [stream](const QVariant& value) { formatVariantValue(stream, value); });
 }
 
 void JsCodeHelpers::formatVariantValue(QTextStream* stream, const QVariant& value)
 {
     LARK_CHECK_STREAM(stream);
-    switch (value.userType()) {
-    case QMetaType::QByteArray:
-        *stream << QString::fromUtf8(value.toByteArray());
-        break;
-    case QMetaType::QString:
-        *stream << quotedStringPrivate(value.toString());
-        break;
-    case QMetaType::Bool:
-        *stream << (value.toBool() ? '1' : '0');
-        break;
-    case QMetaType::Double: {
-        const double number = value.toDouble();
-        // Qt writes "nan" and "inf", which JavaScript reads as undefined names.
-        if (std::isnan(number))
-            *stream << "NaN";
-        else if (std::isinf(number))
-            *stream << (number < 0 ? "-Infinity" : "Infinity");
-        else
-            *stream << QString::number(number, 'g', 6);
-        break;
-    }
-    case QMetaType::Int:
-        *stream << QString::number(value.toInt());
-        break;
-    case QMetaType::LongLong:
-        *stream << QString::number(value.toLongLong());
-        break;
-    case QMetaType::QStringList:
-        formatJavascriptArray(stream, value.toStringList());
-        break;
-    case QMetaType::QVariantMap:
-        formatJavascriptObject(stream, value.toMap());
-        break;
-    case QMetaType::QVariantList:
-        formatJavascriptArray(stream, value.toList());
-        *stream << '\n';
-        break;
-    default:
-        *stream << quotedStringPrivate(value.toString());
-        break;
-    }
+    CodeWriter::writeVariant<Dialect>(*stream, value);
 }

@@ -29,6 +29,7 @@ public:
     static void formatVariantValue(QTextStream* stream, const QVariant& value);
 
 private:
+    struct Dialect; // what this language writes differently, for the shared value mapping
     // 'text' as a JavaScript single-quoted literal that reads back as text (a double quote
     // reads back as a single quote); line terminators, lone surrogates and "<" are escaped.
     static QString quotedStringPrivate(const QString& text);

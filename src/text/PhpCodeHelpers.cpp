@@ -1,5 +1,6 @@
 #include "PhpCodeHelpers.h"
 
+#include "CodeWriterPrivate.h"
 #include "LarkLog.h"
 
 #include <QTextStream>
@@ -42,108 +43,61 @@ void PhpCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
         *stream << quotedStringPrivate(key);
 }
 
+// How PHP differs from JavaScript in the value mapping.
+struct PhpCodeHelpers::Dialect {
+    static QString quoted(const QString& text) { return quotedStringPrivate(text); }
+    static void writeDouble(QTextStream& stream, double number)
+    {
+        // Qt writes "nan" and "inf", which PHP reads as undefined constants.
+        if (std::isnan(number))
+            stream << "NAN";
+        else if (std::isinf(number))
+            stream << (number < 0 ? "-INF" : "INF");
+        else
+            stream << QString::number(number, 'g', 6);
+    }
+    static void writeLongLong(QTextStream& stream, qint64 number)
+    {
+        // A bare -9223372036854775808 is the negation of a float in PHP.
+        if (number == std::numeric_limits<qint64>::min())
+            stream << "(-9223372036854775807-1)";
+        else
+            stream << QString::number(number);
+    }
+    static void writeStringList(QTextStream& stream, const QStringList& list) { PhpCodeHelpers::formatPhpArray(&stream, list); }
+    static void writeList(QTextStream& stream, const QList<QVariant>& list) { PhpCodeHelpers::formatPhpArray(&stream, list); }
+    static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { PhpCodeHelpers::formatPhpMap(&stream, map); }
+};
+
 void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<int>& values)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << '[';
-    for (int i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            *stream << ',';
-        *stream << QString::number(values.at(i));
-    }
-    *stream << ']';
+    CodeWriter::writeList(*stream, values, [stream](int value) { *stream << QString::number(value); });
 }
 
 void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<QVariant>& values)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << '[';
-    for (int i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            *stream << ',';
-        formatVariantValue(stream, values.at(i));
-    }
-    *stream << ']';
+    CodeWriter::writeList(*stream, values, [stream](const QVariant& value) { formatVariantValue(stream, value); });
 }
 
 void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QStringList& values)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << '[';
-    for (int i = 0; i < values.size(); ++i) {
-        if (i > 0)
-            *stream << ',';
-        *stream << quotedStringPrivate(values.at(i));
-    }
-    *stream << ']';
+    CodeWriter::writeList(*stream, values, [stream](const QString& value) { *stream << quotedStringPrivate(value); });
 }
 
 void PhpCodeHelpers::formatPhpMap(QTextStream* stream, const QMap<QString, QVariant>& map)
 {
     LARK_CHECK_STREAM(stream);
-    *stream << "[\n";
-    bool first = true;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (!first)
-            *stream << ',';
-        first = false;
-        writeKeyPrivate(stream, it.key());
-        *stream << "=>";
-        formatVariantValue(stream, it.value());
-    }
-    *stream << "\n]";
+    CodeWriter::writeMap(*stream, map, "[\n", "=>", "\n]", [stream](const QString& key) { writeKeyPrivate(stream, key); },
+                         [stream](const QVariant& value) { formatVariantValue(stream, value); });
 }
 
 void PhpCodeHelpers::formatVariantValue(QTextStream* stream, const QVariant& value)
 {
     LARK_CHECK_STREAM(stream);
-    switch (value.userType()) {
-    case QMetaType::QByteArray:
-        *stream << QString::fromUtf8(value.toByteArray());
-        break;
-    case QMetaType::QString:
-        *stream << quotedStringPrivate(value.toString());
-        break;
-    case QMetaType::Bool:
-        *stream << (value.toBool() ? '1' : '0');
-        break;
-    case QMetaType::Double: {
-        const double number = value.toDouble();
-        // Qt writes "nan" and "inf", which PHP reads as undefined constants.
-        if (std::isnan(number))
-            *stream << "NAN";
-        else if (std::isinf(number))
-            *stream << (number < 0 ? "-INF" : "INF");
-        else
-            *stream << QString::number(number, 'g', 6);
-        break;
-    }
-    case QMetaType::Int:
-        *stream << QString::number(value.toInt());
-        break;
-    case QMetaType::LongLong: {
-        const qint64 number = value.toLongLong();
-        // A bare -9223372036854775808 is the negation of a float in PHP.
-        if (number == std::numeric_limits<qint64>::min())
-            *stream << "(-9223372036854775807-1)";
-        else
-            *stream << QString::number(number);
-        break;
-    }
-    case QMetaType::QStringList:
-        formatPhpArray(stream, value.toStringList());
-        break;
-    case QMetaType::QVariantMap:
-        formatPhpMap(stream, value.toMap());
-        break;
-    case QMetaType::QVariantList:
-        formatPhpArray(stream, value.toList());
-        *stream << '\n';
-        break;
-    default:
-        *stream << quotedStringPrivate(value.toString());
-        break;
-    }
+    CodeWriter::writeVariant<Dialect>(*stream, value);
 }
 
 void PhpCodeHelpers::writeConstant(QTextStream* stream, const QString& name, const QVariant& value,

@@ -42,6 +42,7 @@ public:
                                               const QMap<QString, QVariant>& map);
 
 private:
+    struct Dialect; // what this language writes differently, for the shared value mapping
     // 'text' as a PHP single-quoted literal: backslashes doubled, both quote kinds written \'.
     static QString quotedStringPrivate(const QString& text);
     static void writeKeyPrivate(QTextStream* stream, const QString& key);
