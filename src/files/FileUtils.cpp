@@ -1,0 +1,723 @@
+#include "FileUtils.h"
+
+#include "ApplicationUtils.h"
+#include "LarkLog.h"
+#include "StringUtils.h"
+#include "platform/PlatformFiles.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QRegExp>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <QThread>
+
+#include <climits>
+
+namespace {
+
+void setErrorPrivate(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+const QRegularExpression& forbiddenCharactersPrivate()
+{
+    static const QRegularExpression re(QStringLiteral("[/\\\\|?<>\":*]"));
+    return re;
+}
+
+// "/" or a drive root such as "C:/", also when reached through a link or "..".
+bool isFilesystemRootPrivate(const QString& path)
+{
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:/?$"));
+    const QString clean = QDir::cleanPath(path);
+    if (clean == QLatin1String("/") || drive.match(clean).hasMatch())
+        return true;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical == QLatin1String("/") || (!canonical.isEmpty() && drive.match(canonical).hasMatch());
+}
+
+// The absolute path with every existing part resolved (links, ".."), also for a path that does
+// not exist yet.
+QString resolvedPathPrivate(const QString& path)
+{
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString rest;
+    while (true) {
+        const QString canonical = QFileInfo(existing).canonicalFilePath();
+        if (!canonical.isEmpty())
+            return canonical == QLatin1String("/") ? (rest.isEmpty() ? canonical : rest) : canonical + rest;
+        const int slash = existing.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0)
+            return existing + rest;
+        rest = existing.mid(slash) + rest;
+        existing = slash == 0 ? QStringLiteral("/") : existing.left(slash);
+    }
+}
+
+bool isInsidePrivate(const QString& path, const QString& folder)
+{
+    if (folder == QLatin1String("/"))
+        return true;
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+// Folders being walked on this thread, by canonical path, one stack per walking function: a
+// folder reached again through a symbolic link is a loop and is not walked a second time.
+class WalkScope
+{
+public:
+    WalkScope(QStringList& stack, const QString& folder)
+        : mStack(stack)
+        , mCanonical(QFileInfo(folder).canonicalFilePath())
+    {
+        mLoop = mCanonical.isEmpty() || mStack.contains(mCanonical);
+        mTop = mStack.isEmpty();
+        if (!mLoop)
+            mStack.append(mCanonical);
+    }
+    ~WalkScope()
+    {
+        if (!mLoop)
+            mStack.removeLast();
+    }
+    WalkScope(const WalkScope&) = delete;
+    WalkScope& operator=(const WalkScope&) = delete;
+
+    bool isLoop() const { return mLoop; }
+    bool isTop() const { return mTop; }
+
+private:
+    QStringList& mStack;
+    QString mCanonical;
+    bool mLoop = false;
+    bool mTop = false;
+};
+
+thread_local QStringList tCopyDirStack;
+thread_local QStringList tListFilesStack;
+thread_local QStringList tListDirectoriesStack;
+thread_local QStringList tFolderSizeStack;
+
+const QDir::SortFlags NAME_ORDER = QDir::Name | QDir::IgnoreCase;
+
+int listFilesPrivate(QString path, QStringList& files, bool recursive, QRegExp* folderFilter, QString prefix,
+                     bool oldStyle)
+{
+    if (path.isEmpty()) {
+        if (!oldStyle)
+            return 0;
+        path = QStringLiteral(".");
+    }
+    const QDir dir(path);
+    if (!dir.exists())
+        return 0;
+    const WalkScope scope(tListFilesStack, path);
+    if (scope.isLoop())
+        return 0;
+    if ((oldStyle || !prefix.isEmpty()) && !prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+
+    int count = 0;
+    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, NAME_ORDER);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (entry.isDir()) {
+            if (recursive && (!folderFilter || folderFilter->exactMatch(name)))
+                count += listFilesPrivate(path + name, files, true, folderFilter, prefix + name + QLatin1Char('/'),
+                                          oldStyle);
+        } else {
+            files.append(prefix + name);
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Feeds the whole file to hash in large pieces; false when it cannot be opened or read.
+bool hashFilePrivate(const QString& path, QCryptographicHash& hash)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    qint64 n = 0;
+    while ((n = file.read(buffer.data(), buffer.size())) > 0)
+        hash.addData(buffer.constData(), int(n));
+    return n == 0;
+}
+
+} // namespace
+
+QString FileUtils::tr(const char* sourceText, const char* disambiguation, int n)
+{
+    return QCoreApplication::translate("FileUtils", sourceText, disambiguation, n);
+}
+
+QString FileUtils::trUtf8(const char* sourceText, const char* disambiguation, int n)
+{
+    return tr(sourceText, disambiguation, n);
+}
+
+// ---------------------------------------------------------------------------------------------
+// One file
+
+QByteArray FileUtils::readFileContent(const QString& path, bool logError)
+{
+    if (path.isEmpty())
+        return QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (logError)
+            LARK_DEBUG << "FileUtils::readFileContent error : " << path << " ne peut etre ouvert !";
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QString* error)
+{
+    if (path.isEmpty())
+        return false;
+    if (!fileMkPath(path, error))
+        return false;
+
+    // A link is written through, as a direct write would: the link stays, its target changes.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString canonical = info.canonicalFilePath();
+        target = canonical.isEmpty() ? info.symLinkTarget() : canonical;
+    }
+
+    // Written beside the file and renamed over it only once complete: a failed write leaves the
+    // previous content intact.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        setErrorPrivate(error, tr("Cannot open (WriteOnly) %1").arg(path));
+        LARK_WARNING << "cannot open file " << path;
+        return false;
+    }
+    bool written = true;
+    if (!data.isEmpty()) {
+        // flush() before commit(): commit() does not report an error of its own final flush.
+        written = file.write(data) == data.size() && file.flush() && file.error() == QFileDevice::NoError;
+    }
+    if (!written)
+        file.cancelWriting();  // the temporary file is dropped, the old content stays
+    if (!written || !file.commit()) {
+        setErrorPrivate(error, tr("Cannot write datas (WriteOnly) in %1").arg(path));
+        LARK_WARNING << "cannot open file " << path;
+        return false;
+    }
+    return true;
+}
+
+bool FileUtils::fileMkPath(const QString& filePath, QString* error)
+{
+    const QDir folder = QFileInfo(filePath).dir();
+    if (folder.mkpath(QStringLiteral(".")) && folder.exists())
+        return true;
+    setErrorPrivate(error, QStringLiteral("(fileMkPath) Cant create folder '%1' !").arg(folder.absolutePath()));
+    return false;
+}
+
+bool FileUtils::old::forceDirectoryCreationForAFile(const QString& filePath, QString* error)
+{
+    const int last = filePath.lastIndexOf(QLatin1Char('/'));
+    const QString folder = last >= 0 ? filePath.left(last + 1) : filePath;
+    if (QDir(folder).exists())
+        return true;
+
+    bool ok = true;
+    for (int slash = folder.indexOf(QLatin1Char('/')); slash >= 0;
+         slash = folder.indexOf(QLatin1Char('/'), slash + 1)) {
+        const QString prefix = folder.left(slash);
+        if (prefix.isEmpty() || QDir(prefix).exists())
+            continue;
+        if (!QDir().mkdir(prefix)) {
+            ok = false;
+            const QString text = QStringLiteral("Mkdir fail on \"%1\"").arg(prefix);
+            setErrorPrivate(error, text);
+            LARK_WARNING << text;
+        }
+    }
+    if (!ok) {
+        const QString text = QStringLiteral("The folder '") + folder + QStringLiteral("' cannot be created!");
+        setErrorPrivate(error, text);
+        LARK_WARNING << text;
+    }
+    return ok;
+}
+
+bool FileUtils::folderExists(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return false;
+    return QFileInfo(QDir::cleanPath(path)).isDir();
+}
+
+bool FileUtils::checkWritingRightInFolder(const QString& folder, const QString& folderLabel, QString* error)
+{
+    QString p = QDir::cleanPath(folder);
+    if (p.isEmpty()) {
+        setErrorPrivate(error, QStringLiteral("Folder is not valid ! (empty)"));
+        return false;
+    }
+    if (!p.endsWith(QLatin1Char('/')))
+        p += QLatin1Char('/');
+    const QString testFile = p + QStringLiteral("check_write");
+    QString writeError;
+    if (writeFileContent(testFile, QByteArrayLiteral("data_test"), &writeError)) {
+        QFile::remove(testFile);
+        return true;
+    }
+    if (error) {
+        *error = folderLabel.isEmpty() ? writeError : tr("Cant write in %1 error=%2").arg(folderLabel, writeError);
+        *error += QLatin1Char('\n') + tr("Win10 : ransomware blocking alert");
+    }
+    return false;
+}
+
+QString FileUtils::labelWorkingFolderBlocked(const QString& folder, const QString& documentationUrl)
+{
+    const QString link = QStringLiteral("<a href='%1'>%2</a>").arg(documentationUrl, tr("Documentation"));
+    QString text = tr("Your working folder %1 seem not accessible en write, change it or consult %2").arg(folder, link);
+    text.replace(QLatin1String("\n"), QLatin1String("<br>"));
+    return text;
+}
+
+bool FileUtils::forceCopy(const QString& source, const QString& destination)
+{
+    if (!QFile::exists(source)) {
+        LARK_WARNING << source << " est introuvable !! (forceCopy)";
+        return false;
+    }
+    const QFileInfo destinationInfo(destination);
+    if (destinationInfo.isDir() && !destinationInfo.isSymLink()) {
+        LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+        return false;
+    }
+    fileMkPath(destination, nullptr);
+
+    // The copy goes to a hidden file beside the destination, which replaces the old one only
+    // once complete: a failed copy (full disk) leaves the destination as it was.
+    QFile in(source);
+    QTemporaryFile out(destinationInfo.absolutePath() + QStringLiteral("/.") + destinationInfo.fileName()
+                       + QStringLiteral(".XXXXXX"));
+    auto failed = [&](QFileDevice::FileError code) {
+        LARK_WARNING << "FileUtils::forceCopy can't copy" << source << destination << " error=" << int(code);
+        return false;
+    };
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return failed(in.error());
+    if (!out.open())
+        return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::OpenError);
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    qint64 n = 0;
+    while ((n = in.read(buffer.data(), buffer.size())) > 0) {
+        if (out.write(buffer.constData(), n) != n)
+            return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::WriteError);
+    }
+    if (n < 0)
+        return failed(in.error() != QFileDevice::NoError ? in.error() : QFileDevice::ReadError);
+    if (!out.flush())
+        return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::WriteError);
+    out.setPermissions(in.permissions());
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return failed(out.error());
+
+    if (!LarkPlatform::renameReplacing(out.fileName(), destination)) {
+        if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink()) {
+            LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+            return false;
+        }
+        return failed(QFileDevice::RenameError);
+    }
+    out.setAutoRemove(false);
+    return true;
+}
+
+int FileUtils::segmentedCopy(QIODevice& source, QIODevice& destination, int chunkSize)
+{
+    if (chunkSize <= 0) {
+        LARK_CRITICAL << "chunk size must be positive:" << chunkSize;
+        return 0;
+    }
+    if (!source.isReadable() || !destination.isWritable()) {
+        LARK_CRITICAL << "devices must be open, the source for reading, the destination for writing";
+        return 0;
+    }
+    qint64 total = 0;
+    qint64 available = source.bytesAvailable();
+    while (available > 0) {
+        const QByteArray piece = source.read(qMin<qint64>(available, chunkSize));
+        if (piece.isEmpty())
+            break;
+        const qint64 written = destination.write(piece);
+        if (written > 0)
+            total += written;
+        if (written != piece.size())
+            break;
+        available = source.bytesAvailable();
+    }
+    return int(qMin<qint64>(total, INT_MAX));
+}
+
+bool FileUtils::replaceInFile(const QString& path, const QString& before, const QString& after)
+{
+    if (before.isEmpty()) {
+        LARK_CRITICAL << "nothing to replace (empty text) in" << path;
+        return false;
+    }
+    QString text = QString::fromUtf8(readFileContent(path, false));
+    if (text.isEmpty())
+        return false;
+    text.replace(before, after, Qt::CaseSensitive);
+    return writeFileContent(path, text.toUtf8(), nullptr);
+}
+
+QString FileUtils::md5(const QString& path)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!hashFilePrivate(path, hash))
+        LARK_WARNING << "cannot read file " << path;
+    return StringUtils::byteArrayToString(hash.result(), 16);
+}
+
+QString FileUtils::sha1(const QString& path)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (!hashFilePrivate(path, hash))
+        LARK_WARNING << "cannot read file " << path;
+    return StringUtils::byteArrayToString(hash.result(), 16);
+}
+
+void FileUtils::setFileHiddenOnWindows(const QString& path)
+{
+    LarkPlatform::setFileHidden(path);
+}
+
+QIcon FileUtils::iconFromFilename(const QString& fileName)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())
+        || QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        LARK_CRITICAL << "needs the running QApplication and its thread";
+        return QIcon();
+    }
+    const QString sample = ApplicationUtils::pathDatas() + QStringLiteral("suffix_icons/") + QStringLiteral("file.")
+        + QFileInfo(fileName).suffix().toLower();
+    QFileIconProvider provider;
+    if (QFileInfo::exists(sample))
+        return provider.icon(QFileInfo(sample));
+    return provider.icon(QFileInfo(fileName));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Names
+
+bool FileUtils::checkNameFileValidity(const QString& name)
+{
+    return !name.contains(forbiddenCharactersPrivate());
+}
+
+QString FileUtils::fixNameFileValidity(const QString& name)
+{
+    QString fixed = name;
+    fixed.replace(forbiddenCharactersPrivate(), QStringLiteral("_"));
+    return fixed;
+}
+
+QString FileUtils::normalizeFilename(const QString& name)
+{
+    QString normalized = name.normalized(QString::NormalizationForm_D).simplified().trimmed();
+    const QRegExp unwanted(QStringLiteral("[^a-zA-Z0-9()\\s\\-\\_\\.]"), Qt::CaseSensitive);
+    normalized.remove(unwanted);
+    return normalized;
+}
+
+QString FileUtils::regExpFilename()
+{
+    return QStringLiteral("[\\w()\\s\\-\\_]+");
+}
+
+QString FileUtils::fileSizeToString(qint64 size)
+{
+    const bool french = QLocale().name().left(2) == QLatin1String("fr");
+    if (size <= 1024) {
+        if (size == 0)
+            return french ? QStringLiteral("0 Ko") : QStringLiteral("0 kB");
+        return QString::number(size) + QLatin1Char(' ') + (french ? QStringLiteral("octets") : QStringLiteral("B"));
+    }
+    float value = float(double(size));
+    QString unit;
+    if (size <= 1048576) {
+        value *= 1.0f / 1024.0f;
+        unit = french ? QStringLiteral("Ko") : QStringLiteral("kB");
+    } else if (size <= 1073741824) {
+        value *= 1.0f / 1048576.0f;
+        unit = french ? QStringLiteral("Mo") : QStringLiteral("MB");
+    } else {
+        value *= 1.0f / 1073741824.0f;
+        unit = french ? QStringLiteral("Go") : QStringLiteral("GB");
+    }
+    return QString::number(double(value), 'f', 0) + QLatin1Char(' ') + unit;
+}
+
+QString FileUtils::elidedFolder(const QFontMetrics& metrics, QString& path, int width)
+{
+    const QString elided = metrics.elidedText(path, Qt::ElideLeft, width);
+    QString result = elided;
+    const int slash = result.indexOf(QLatin1Char('/'));
+    if (!result.startsWith(QLatin1Char('/')) && slash >= 0)
+        result = QStringLiteral("...") + result.mid(slash);
+    return result == QLatin1String(".../") ? elided : result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Folder trees
+
+bool FileUtils::copyDir(const QString& source, const QString& destination, bool merge)
+{
+    const QDir sourceDir(source);
+    if (!sourceDir.exists()) {
+        LARK_CRITICAL << sourceDir.absolutePath() << "Doesnt exists";
+        return false;
+    }
+    const WalkScope scope(tCopyDirStack, source);
+    if (scope.isLoop()) {
+        LARK_WARNING << "symbolic link loop not followed" << sourceDir.absolutePath();
+        return true;
+    }
+    if (scope.isTop()) {
+        // A destination inside the source would grow while it is copied; a source inside a
+        // destination that is replaced would be removed before it is read.
+        const QString from = resolvedPathPrivate(source);
+        const QString to = resolvedPathPrivate(destination);
+        if (isInsidePrivate(to, from) || (!merge && isInsidePrivate(from, to))) {
+            LARK_CRITICAL << "cannot copy" << from << "into" << to << "(one holds the other)";
+            return false;
+        }
+    }
+
+    QDir destinationDir(destination);
+    if (!merge && destinationDir.exists()) {
+        const QFileInfo info(destination);
+        bool removed = false;
+        if (info.isSymLink())
+            removed = QFile::remove(destination);  // the link, never the folder it points to
+        else if (!isFilesystemRootPrivate(destination))
+            removed = destinationDir.removeRecursively();
+        if (!removed) {
+            LARK_WARNING << "unable to removeRecursively" << destinationDir.absolutePath();
+            return false;
+        }
+    }
+    if (!destinationDir.exists() && !destinationDir.mkpath(QStringLiteral("."))) {
+        LARK_WARNING << "unable to mkdir" << destinationDir.absolutePath();
+        return false;
+    }
+
+    const QString destinationPath = destinationDir.absolutePath();
+    const QFileInfoList entries =
+        sourceDir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, NAME_ORDER);
+    for (const QFileInfo& entry : entries) {
+        const QString target = destinationPath + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir()) {
+            if (!copyDir(entry.absoluteFilePath(), target, true))
+                return false;
+        } else if (!forceCopy(entry.absoluteFilePath(), target)) {
+            LARK_WARNING << "unable to copy" << entry.absoluteFilePath() << "to" << target;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FileUtils::removeContentDirectory(const QString& path, bool recursive)
+{
+    if (path.isEmpty() || !path.contains(QLatin1Char('/')) || path == QLatin1String("."))
+        return false;
+    if (isFilesystemRootPrivate(path)) {
+        LARK_CRITICAL << "refusing to empty a filesystem root" << path;
+        return false;
+    }
+    const QDir dir(path);
+    if (!dir.exists())
+        return false;
+    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                                                    NAME_ORDER);
+    for (const QFileInfo& entry : entries) {
+        bool removed = true;
+        // A link to a folder is removed itself: its target is outside what is being emptied.
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (recursive)
+                removed = QDir(entry.absoluteFilePath()).removeRecursively();
+        } else {
+            removed = QFile::remove(entry.absoluteFilePath());
+        }
+        if (!removed) {
+            LARK_CRITICAL << "enable to removeRecursively" << entry.absoluteFilePath();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FileUtils::old::removeDirectory(const QString& path, bool recursive, QString* error, int maxDepth)
+{
+    if (path.isEmpty())
+        return false;
+    if (isFilesystemRootPrivate(path)) {
+        setErrorPrivate(error, QStringLiteral("FileUtils::removeDirectory ") + path
+                                   + QStringLiteral(" is a filesystem root"));
+        LARK_CRITICAL << "refusing to remove a filesystem root" << path;
+        return false;
+    }
+    if (maxDepth <= 0) {
+        setErrorPrivate(error, QStringLiteral("FileUtils::removeDirectory ") + path
+                                   + QStringLiteral(" profondeur max atteinte !"));
+        return false;
+    }
+    --maxDepth;
+    const QDir dir(path);
+    if (!dir.exists()) {
+        setErrorPrivate(error, QStringLiteral("FileUtils::removeDirectory: ") + path + QStringLiteral(" doesn't exist"));
+        return false;
+    }
+
+    bool result = true;
+    if (!QFileInfo(path).isSymLink()) {  // for a link, only the link goes (below)
+        const QFileInfoList entries =
+            dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, NAME_ORDER);
+        for (const QFileInfo& entry : entries) {
+            if (entry.isDir() && !entry.isSymLink()) {
+                if (!recursive) {
+                    setErrorPrivate(error, QString("Failed to remove file: %1 (%2)")
+                                               .arg(entry.fileName(), QStringLiteral("non recursive operation")));
+                    return false;
+                }
+                if (!removeDirectory(entry.absoluteFilePath(), true, error, maxDepth))
+                    return false;
+            } else if (entry.isFile() || entry.isSymLink()) {
+                QFile file(entry.absoluteFilePath());
+                if (!file.remove()) {
+                    setErrorPrivate(error, QString("Failed to remove file: %1 (%2)")
+                                               .arg(entry.absoluteFilePath(), file.errorString()));
+                    return false;
+                }
+            } else {
+                result = false;
+            }
+        }
+    }
+
+    QFile self(path);
+    if (!self.remove() && !QDir().rmdir(path)) {
+        setErrorPrivate(error, QString("Failed to remove directory: %1 (%2)").arg(path, self.errorString()));
+        result = false;
+    }
+    return result;
+}
+
+int FileUtils::removeEmptyDirs(const QString& path, bool recursive)
+{
+    const QString clean = QDir::cleanPath(path);
+    const QDir dir(clean);
+    if (clean.isEmpty() || !dir.exists())
+        return 0;
+    int count = 0;
+    if (recursive) {
+        const QFileInfoList folders = dir.entryInfoList(QDir::Dirs, NAME_ORDER);
+        for (const QFileInfo& folder : folders) {
+            const QString name = folder.fileName();
+            // Links are not walked: what they point to is not part of this tree.
+            if (name == QLatin1String(".") || name == QLatin1String("..") || folder.isSymLink())
+                continue;
+            count += removeEmptyDirs(clean + QLatin1Char('/') + name, true);
+        }
+    }
+    if (dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty() && !QFileInfo(clean).isSymLink()
+        && QDir().rmdir(clean))
+        ++count;
+    return count;
+}
+
+int FileUtils::listFilesInFileSystem(const QString& path, QStringList& files, bool recursive, QRegExp* folderFilter,
+                                     const QString& prefix)
+{
+    return listFilesPrivate(path, files, recursive, folderFilter, prefix, false);
+}
+
+int FileUtils::old::listFilesInFileSystem(const QString& path, QStringList& files, bool recursive,
+                                          QRegExp* folderFilter, const QString& prefix)
+{
+    return listFilesPrivate(path, files, recursive, folderFilter, prefix, true);
+}
+
+bool FileUtils::listDirectoriesInFileSystem(const QString& path, QStringList& folders, bool recursive)
+{
+    const QString p = path.isEmpty() ? QStringLiteral(".") : path;
+    const QDir dir(p);
+    if (!dir.exists())
+        return false;
+    const WalkScope scope(tListDirectoriesStack, p);
+    if (scope.isLoop())
+        return true;
+    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, NAME_ORDER);
+    for (const QFileInfo& entry : entries) {
+        folders.append(entry.absoluteFilePath());
+        if (recursive)
+            listDirectoriesInFileSystem(entry.absoluteFilePath(), folders, true);
+    }
+    return true;
+}
+
+quint64 FileUtils::folderSize(const QString& path, int* fileCount, QDateTime* lastModified)
+{
+    const QString p = QDir::cleanPath(path);
+    if (p.isEmpty() || !QFileInfo(p).isDir())
+        return 0;
+    const WalkScope scope(tFolderSizeStack, p);
+    if (scope.isLoop())
+        return 0;
+    quint64 total = 0;
+    // The sum does not depend on the order: no sorting.
+    const QFileInfoList entries =
+        QDir(p).entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isDir()) {
+            total += folderSize(p + QLatin1Char('/') + entry.fileName(), fileCount, lastModified);
+            continue;
+        }
+        if (entry.fileName().compare(QLatin1String(".DS_Store"), Qt::CaseInsensitive) == 0)
+            continue;
+        total += quint64(entry.size());
+        if (fileCount)
+            ++*fileCount;
+        if (lastModified) {
+            const QDateTime modified = entry.lastModified();
+            if (lastModified->isNull() || *lastModified < modified)
+                *lastModified = modified;
+        }
+    }
+    return total;
+}
+
+bool FileUtils::directoryIsEmpty(const QString& path)
+{
+    return QDir(QDir::cleanPath(path)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty();
+}
