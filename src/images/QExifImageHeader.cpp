@@ -557,7 +557,7 @@ bool QExifImageHeader::readTiff(QIODevice* device)
     reader.pos = ifd0Offset;
     const QList<ExifIfdEntry> entries = readIfdEntries(reader);
     quint32 ifd1Offset = 0;
-    if (!entries.isEmpty() && reader.fits(reader.pos, 4))
+    if (reader.fits(reader.pos, 4))
         ifd1Offset = reader.u32(reader.pos);
     d->imageIfdValues = readIfdValues(reader, entries);
 
@@ -880,13 +880,14 @@ bool QExifImageHeader::writeIntoJpeg(QIODevice* device) const
         payload = device->read(length - 2);
         return payload.size() == length - 2;
     };
-    auto segment = [](quint16 marker, const QByteArray& payload) {
+    auto segmentHead = [](quint16 marker, int length) {
         QByteArray bytes;
-        bytes.reserve(payload.size() + 4);
-        const int length = payload.size() + 2;
         bytes.append(char(marker >> 8)).append(char(marker & 0xFF));
-        bytes.append(char(length >> 8)).append(char(length & 0xFF));
-        return bytes + payload;
+        bytes.append(char((length >> 8) & 0xFF)).append(char(length & 0xFF));
+        return bytes;
+    };
+    auto segment = [&segmentHead](quint16 marker, const QByteArray& payload) {
+        return segmentHead(marker, payload.size() + 2) + payload;
     };
     // The old payload's size, so that the file never becomes shorter when rewritten in place.
     auto replacing = [&payload](const QByteArray& old) {
@@ -914,8 +915,7 @@ bool QExifImageHeader::writeIntoJpeg(QIODevice* device) const
             head += segment(0xFFE1, payload);
         } else {
             head += segment(0xFFE1, payload);
-            head += segment(nextMarker, QByteArray()).left(2);
-            head.append(char(nextLength >> 8)).append(char(nextLength & 0xFF));
+            head += segmentHead(nextMarker, nextLength);
         }
     } else if (marker == 0xFFE1) {
         QByteArray old;
@@ -925,8 +925,7 @@ bool QExifImageHeader::writeIntoJpeg(QIODevice* device) const
         head += segment(0xFFE1, payload);
     } else {
         head += segment(0xFFE1, payload);
-        head.append(char(marker >> 8)).append(char(marker & 0xFF));
-        head.append(char(length >> 8)).append(char(length & 0xFF));
+        head += segmentHead(marker, length);
     }
     const QByteArray rest = device->readAll();
 
