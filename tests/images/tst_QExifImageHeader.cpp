@@ -823,7 +823,7 @@ void tst_QExifImageHeader::hostileJpegSegments_data()
     QTest::newRow("segment length 1") << soi + QByteArray("\xFF\xDB\x00\x01\xFF\xDB\x00\x01", 8);
     QTest::newRow("segment past the end") << soi + QByteArray("\xFF\xDB\xFF\xFF", 4);
     QTest::newRow("APP1 length 7") << soi + QByteArray("\xFF\xE1\x00\x07" "Exif\0", 9);
-    QTest::newRow("APP1 length past the end") << soi + QByteArray("\xFF\xE1\xFF\xFF" "Exif\0\0II*\0", 16);
+    QTest::newRow("APP1 length past the end") << soi + QByteArray("\xFF\xE1\xFF\xFF" "Exif\0\0II*\0", 14);
     QTest::newRow("SOS before EXIF") << soi + QByteArray("\xFF\xDA\x00\x02", 4)
                                                + exifSegment(cameraTiff(false, 6, false, false).build());
     QTest::newRow("odd byte at the end") << soi + QByteArray("\xFF", 1);
@@ -882,13 +882,13 @@ void tst_QExifImageHeader::replayCorpusAndMutations()
         QByteArray m = base;
         const int edits = 1 + int(next() % 8);
         for (int e = 0; e < edits; ++e) {
-            const int at = int(next() % quint32(exifEnd));
+            const int at = int(next() % quint32(qMin(exifEnd, m.size())));
             switch (next() % 5) {
             case 0: m[at] = char(next()); break;
             case 1: m[at] = char(m.at(at) ^ (1 << (next() % 8))); break;
             case 2: m[at] = char(0xFF); break;
             case 3: m[at] = char(0); break;
-            case 4: m = m.left(at + 1 + int(next() % 64)) + m.mid(exifEnd); break;
+            case 4: m = m.left(at + 1 + int(next() % 64)) + base.mid(exifEnd); break;
             }
         }
         if (i % 500 == 0)
