@@ -34,12 +34,14 @@ public:
     };
     Q_DECLARE_FLAGS(OptionsImageCopy, OptionImageCopy)
 
+    // Default and high JPEG quality, side of the placeholder for empty images, web suffixes.
     static const int DEFAULT_JPEG_COMPRESSION = 80;
     static const int HIGH_QUALITY_JPEG_COMPRESSION = 85;
     static const int PLACEHOLDER_SIDE = 20;
     static const QStringList WEB_IMAGE_SUFFIXES;
     static const QString VECTOR_SUFFIX;
 
+    // Only for the translation context and meta-object: every operation is static.
     ImageUtils();
     virtual ~ImageUtils();
 
@@ -69,6 +71,7 @@ public:
     static bool hasTransparentPixel(const QImage& image);
     // A grey copy ((11 R + 16 G + 5 B) / 32), alpha kept.
     static QImage toGray(const QImage& image);
+    // The same for a pixmap (through an image).
     static QPixmap toGray(const QPixmap& pixmap);
     // Crops to a centred square, scaled down to fit maxSize; false when already square and fitting.
     static bool resizeImageToSquare(QImage& image, const QSize& maxSize);

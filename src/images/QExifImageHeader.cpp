@@ -759,6 +759,11 @@ qint64 QExifImageHeader::writeTiff(QIODevice* device) const
     const Entries gps = entriesOf(d->gpsIfdValues, {});
     const bool hasGps = !gps.isEmpty();
     const bool hasThumbnail = !d->thumbnailData.isEmpty();
+    // A directory count is 16 bits.
+    if (image.size() > 65533 || exif.size() > 65535 || gps.size() > 65535) {
+        LARK_CRITICAL << "too many entries for a TIFF directory";
+        return -1;
+    }
 
     const quint32 ifd0Count = quint32(image.size()) + (hasGps ? 2 : 1);
     quint32 imageValues = 0;

@@ -37,6 +37,8 @@ public:
 
     // The null value: type Byte, count 0.
     QExifValue();
+    // A value of the argument's elements: Byte, Ascii (count = length + 1), Short, Long,
+    // SignedLong, Rational, SignedRational or Undefined (a QByteArray).
     QExifValue(const QVector<quint8>& value);
     QExifValue(const QString& value);
     QExifValue(quint16 value);
@@ -49,6 +51,7 @@ public:
     QExifValue(const QVector<QExifUnsignedRational>& value);
     QExifValue(const QVector<QExifSignedRational>& value);
     QExifValue(const QByteArray& value);
+    // Copies share the same immutable data.
     QExifValue(const QExifValue& other);
     QExifValue& operator=(const QExifValue& other);
     ~QExifValue();
@@ -118,12 +121,14 @@ public:
     explicit QExifImageHeader(QIODevice* device);
     ~QExifImageHeader();
 
+    // One header owns its record: no copies.
     QExifImageHeader(const QExifImageHeader&) = delete;
     QExifImageHeader& operator=(const QExifImageHeader&) = delete;
 
     // Empties the three directories and the thumbnail.
     void clear();
 
+    // Byte order of the TIFF data: the one read, or the one writeTiff uses.
     ByteOrder byteOrder() const;
     void setByteOrder(ByteOrder order);
 
@@ -155,16 +160,20 @@ public:
     void setValue(quint16 tag, const QExifValue& value);
     // The value of a tag of the EXIF directory, or the null value.
     QExifValue extendedValue(quint16 tag) const;
+    // Adds or replaces a tag of the EXIF directory.
     void setExtendedValue(quint16 tag, const QExifValue& value);
     // The value of a tag of the GPS directory, or the null value.
     QExifValue gpsValue(quint16 tag) const;
+    // Adds or replaces a tag of the GPS directory.
     void setGpsValue(quint16 tag, const QExifValue& value);
 
     // The thumbnail's JPEG bytes (empty when there is none).
     QByteArray thumbnailData() const;
+    // Sets the thumbnail's JPEG bytes; empty bytes write no thumbnail directory.
     void setThumbnailData(const QByteArray& data);
     // XResolution, YResolution, ResolutionUnit or Orientation of the thumbnail, else null.
     QExifValue thumbnailValue(quint16 tag) const;
+    // Sets one of those four; other tags are refused with a critical message.
     void setThumbnailValue(quint16 tag, const QExifValue& value);
 
 private:
