@@ -19,6 +19,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <QThread>
+#include <QVector>
 
 #include <climits>
 
@@ -72,19 +73,31 @@ bool isInsidePrivate(const QString& path, const QString& folder)
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
-// Folders being walked on this thread, by canonical path, one stack per walking function: a
-// folder reached again through a symbolic link is a loop and is not walked a second time.
+// Folders being walked on this thread, one stack per walking function: a folder reached again
+// through a symbolic link (same canonical path) is a loop and is not walked a second time.
+struct WalkedFolder
+{
+    QString path;       // as given, without trailing "/"
+    QString canonical;  // links and ".." resolved
+};
+using WalkStack = QVector<WalkedFolder>;
+
 class WalkScope
 {
 public:
-    WalkScope(QStringList& stack, const QString& folder)
+    WalkScope(WalkStack& stack, const QString& folder)
         : mStack(stack)
-        , mCanonical(QFileInfo(folder).canonicalFilePath())
     {
-        mLoop = mCanonical.isEmpty() || mStack.contains(mCanonical);
+        QString path = folder;
+        while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+            path.chop(1);
         mTop = mStack.isEmpty();
+        const QString canonical = canonicalPrivate(path);
+        mLoop = canonical.isEmpty();
+        for (const WalkedFolder& walked : qAsConst(mStack))
+            mLoop = mLoop || walked.canonical == canonical;
         if (!mLoop)
-            mStack.append(mCanonical);
+            mStack.append({path, canonical});
     }
     ~WalkScope()
     {
@@ -98,16 +111,34 @@ public:
     bool isTop() const { return mTop; }
 
 private:
-    QStringList& mStack;
-    QString mCanonical;
+    // A sub-folder of the folder walked last that is no link shares its canonical path: one
+    // lstat instead of resolving the whole path again.
+    QString canonicalPrivate(const QString& path) const
+    {
+        if (!mStack.isEmpty()) {
+            const WalkedFolder& parent = mStack.last();
+            const int length = parent.path.size();
+            if (path.size() > length + 1 && path.startsWith(parent.path) && path.at(length) == QLatin1Char('/')
+                && path.indexOf(QLatin1Char('/'), length + 1) < 0 && !QFileInfo(path).isSymLink()) {
+                const QString name = path.mid(length + 1);
+                if (name != QLatin1String(".") && name != QLatin1String("..")) {
+                    return parent.canonical == QLatin1String("/") ? parent.canonical + name
+                                                                   : parent.canonical + QLatin1Char('/') + name;
+                }
+            }
+        }
+        return QFileInfo(path).canonicalFilePath();
+    }
+
+    WalkStack& mStack;
     bool mLoop = false;
     bool mTop = false;
 };
 
-thread_local QStringList tCopyDirStack;
-thread_local QStringList tListFilesStack;
-thread_local QStringList tListDirectoriesStack;
-thread_local QStringList tFolderSizeStack;
+thread_local WalkStack tCopyDirStack;
+thread_local WalkStack tListFilesStack;
+thread_local WalkStack tListDirectoriesStack;
+thread_local WalkStack tFolderSizeStack;
 
 const QDir::SortFlags NAME_ORDER = QDir::Name | QDir::IgnoreCase;
 
@@ -323,8 +354,13 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
     };
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failed(in.error());
-    if (!out.open())
+    if (!out.open()) {
+        if (destinationInfo.exists()) {  // nothing can be created beside it: it cannot be replaced
+            LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+            return false;
+        }
         return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::OpenError);
+    }
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     qint64 n = 0;
     while ((n = in.read(buffer.data(), buffer.size())) > 0) {

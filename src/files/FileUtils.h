@@ -19,6 +19,7 @@ class LARKUTILS_EXPORT FileUtils
 public:
     // Translation of user texts in the "FileUtils" context.
     static QString tr(const char* sourceText, const char* disambiguation = nullptr, int n = -1);
+    // The same as tr.
     static QString trUtf8(const char* sourceText, const char* disambiguation = nullptr, int n = -1);
 
     // --- One file or one name

@@ -38,7 +38,9 @@ public:
     static bool detectQualificationMode();
     // True in a build tree on the developer's own machine.
     static bool detectDeveloperMode();
+    // True in either mode (developer mode implies a build tree).
     static bool detectDeveloperModeOrQualifMode();
+    // True on the developer's own machine in a build tree.
     static bool detectIsUlvo();
     // "", "#qualif mode#" or "#dev mode# #qualif mode#".
     static QString labelDeveloperMode_QualifMode();

@@ -299,6 +299,10 @@ private slots:
         QCOMPARE(logs.count(), 0);
         QCOMPARE(QDir(path("copy")).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary file
 
+        // Onto itself: the file stays whole.
+        QVERIFY(FileUtils::forceCopy(path("copy/dest.txt"), path("copy/dest.txt")));
+        QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
+
         QVERIFY(!FileUtils::forceCopy(path("copy/missing.txt"), path("copy/dest.txt")));
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY, {path("copy/missing.txt"), " est introuvable !! (forceCopy)"}));
         QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
@@ -309,6 +313,7 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::newRow("folder at destination") << "folder";
         QTest::newRow("immutable destination") << "immutable";
+        QTest::newRow("immutable folder") << "immutableFolder";
         QTest::newRow("full disk") << "fullDisk";
         QTest::newRow("parent is a file") << "parentFile";
     }
@@ -330,6 +335,11 @@ private slots:
             immutable.reset(new Immutable(destination));
             if (!immutable->ok())
                 QSKIP("chattr +i not supported here");
+        } else if (kind == "immutableFolder") {
+            QVERIFY(write(destination, old));
+            immutable.reset(new Immutable(folder));
+            if (!immutable->ok())
+                QSKIP("chattr +i not supported here");
         } else if (kind == "fullDisk") {
             full.reset(new FullDisk(folder, old, "dest.txt"));
             if (!full->ok())
@@ -340,7 +350,7 @@ private slots:
         }
         LogCapture logs;
         QVERIFY(!FileUtils::forceCopy(source, destination));
-        if (kind == "folder" || kind == "immutable") {
+        if (kind == "folder" || kind.startsWith("immutable")) {
             QVERIFY2(logs.has(Logwell::LogWarning, FUNCTION_COPY, {"FileUtils::forceCopy can't remove ", destination}),
                      qPrintable(logs.dump()));
         } else {
@@ -350,7 +360,7 @@ private slots:
         }
         if (kind == "folder")
             QVERIFY(QFileInfo(destination + "/inside").isDir());
-        if (kind == "immutable" || kind == "fullDisk") {
+        if (kind.startsWith("immutable") || kind == "fullDisk") {
             QCOMPARE(read(destination), old);
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), kind == "fullDisk" ? 2 : 1);
         }
