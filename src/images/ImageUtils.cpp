@@ -1,0 +1,423 @@
+#include "ImageUtils.h"
+
+#include "ExifUtils.h"
+#include "FileUtils.h"
+
+#include "LarkLog.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QLabel>
+#include <QPainter>
+#include <QSaveFile>
+#include <QTransform>
+
+const QStringList ImageUtils::WEB_IMAGE_SUFFIXES = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                                    QStringLiteral("png"), QStringLiteral("gif"),
+                                                    QStringLiteral("svg")};
+const QString ImageUtils::VECTOR_SUFFIX = QStringLiteral("svg");
+
+namespace {
+
+// Stands for an unbounded side when only one side of a maximum size is given.
+const int UNBOUNDED_SIDE = 999999999;
+
+}
+
+ImageUtils::ImageUtils() : QObject(nullptr) {}
+
+ImageUtils::~ImageUtils() = default;
+
+int ImageUtils::defaultJpegCompression()
+{
+    return DEFAULT_JPEG_COMPRESSION;
+}
+
+// Writes beside the destination and replaces it only once every byte is on disk (the final
+// flush included, which QImage::save does not check).
+bool ImageUtils::saveImagePrivate(const QImage& image, const QString& path, const QByteArray& format,
+                                  int quality, bool progressive, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, format);
+    // Qt's JPEG writer reads the quality; the compression is set as well for other writers.
+    writer.setQuality(quality);
+    if (progressive) {
+        writer.setCompression(quality);
+        writer.setProgressiveScanWrite(true);
+    }
+    if (!writer.write(image)) {
+        *error = writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool ImageUtils::writeProgressiveImage(const QImage& image, const QString& path, const QByteArray& format,
+                                       int compression)
+{
+    QString error;
+    if (saveImagePrivate(image, path, format, compression, true, &error))
+        return true;
+    LARK_WARNING << "can't save writeProgressiveImage " << path << " errorString=" << error << " size="
+                 << image.size();
+    return false;
+}
+
+bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAspectRatio, QSize maxSizeImage,
+                               QFlags<OptionImageCopy> options, int quality)
+{
+    FileUtils::old::forceDirectoryCreationForAFile(destination);
+    if (source.startsWith(QLatin1String("file://")))
+        source = source.mid(7);
+
+    QImageReader reader(source);
+    reader.setAutoTransform(false);
+    const QString format = QString::fromLatin1(reader.format()).toLower();
+    const QSize headerSize = reader.size();
+    if (format.isEmpty()) {
+        LARK_WARNING << "importImageFile format null" << source;
+        return false;
+    }
+
+    // One zero side leaves that side unbounded: the other side bounds the header size.
+    if (maxSizeImage.width() == 0 && maxSizeImage.height() == 0) {
+        maxSizeImage = QSize(-1, -1);
+    } else if (maxSizeImage.width() == 0 || maxSizeImage.height() == 0) {
+        const QSize box(maxSizeImage.width() == 0 ? UNBOUNDED_SIDE : maxSizeImage.width(),
+                        maxSizeImage.height() == 0 ? UNBOUNDED_SIDE : maxSizeImage.height());
+        maxSizeImage = headerSize.isValid() && !headerSize.isEmpty()
+                           ? headerSize.scaled(box, Qt::KeepAspectRatio)
+                           : QSize(-1, -1);
+    }
+    if (maxSizeImage.width() <= 0 || maxSizeImage.height() <= 0) {
+        LARK_CRITICAL << "copyImageFile maxSizeImage invalid !!  = " << maxSizeImage;
+        return false;
+    }
+
+    if (format == QLatin1String("gif") || format == QLatin1String("svg"))
+        return FileUtils::forceCopy(source, destination);
+
+    int angle = 0;
+    if (options.testFlag(OptionApplyExifRotation))
+        angle = ExifUtils::imageExifRotation(source);
+
+    bool reencode = angle != 0;
+    if (!reencode && !options.testFlag(OptionNoResize)) {
+        const bool unchanged = (!options.testFlag(OptionProgressive)
+                                || options.testFlag(OptionProgressiveOnlyIfReencoded))
+                               && keepAspectRatio && headerSize.width() <= maxSizeImage.width()
+                               && headerSize.height() <= maxSizeImage.height();
+        reencode = !unchanged;
+    }
+    if (!reencode) {
+        const bool copied = FileUtils::forceCopy(source, destination);
+        if (!copied)
+            LARK_WARNING << "FileUtils::forceCopy" << source << destination;
+        return copied;
+    }
+
+    QImage image;
+    if (!reader.read(&image)) {
+        LARK_WARNING << "importImageFile can't load " << source;
+        return false;
+    }
+    if (image.size() == QSize(0, 0)) {
+        LARK_WARNING << "copyImageFile img.size() = " << image.size();
+        return false;
+    }
+
+    if ((image.width() > maxSizeImage.width() || image.height() > maxSizeImage.height())
+        && !options.testFlag(OptionNoResize)) {
+        QSize target = maxSizeImage;
+        if (options.testFlag(OptionRetina))
+            target = QSize(qRound(target.width() * 2.0), qRound(target.height() * 2.0));
+        const Qt::AspectRatioMode mode = options.testFlag(OptionKeepRatioByExpanding)
+                                             ? Qt::KeepAspectRatioByExpanding
+                                             : keepAspectRatio ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
+        image = image.scaled(target, mode, Qt::SmoothTransformation);
+        if (image.size() == QSize(0, 0)) {
+            LARK_WARNING << "copyImageFile #2 img.size() = " << image.size() << target;
+            return false;
+        }
+    }
+
+    if (angle != 0) {
+        QTransform transform;
+        transform.rotate(angle, Qt::ZAxis);
+        image = image.transformed(transform, Qt::SmoothTransformation);
+        if (image.size() == QSize(0, 0)) {
+            LARK_WARNING << "copyImageFile #4 img.size() = " << image.size();
+            return false;
+        }
+    }
+
+    // The new file replaces the old one only once written; a folder in its place cannot go.
+    const QFileInfo destinationInfo(destination);
+    if (destinationInfo.exists() && destinationInfo.isDir()) {
+        LARK_CRITICAL << "copyImageFile : can't remove" << destination;
+        return false;
+    }
+
+    if (options.testFlag(OptionHighQuality))
+        quality = HIGH_QUALITY_JPEG_COMPRESSION;
+    else if (quality < 0)
+        quality = DEFAULT_JPEG_COMPRESSION;
+
+    const QByteArray formatBytes = format.toLatin1();
+    bool saved = false;
+    if (options.testFlag(OptionProgressive)) {
+        saved = writeProgressiveImage(image, destination, formatBytes, quality);
+    } else {
+        QString error;
+        saved = saveImagePrivate(image, destination, formatBytes, quality, false, &error);
+    }
+    if (!saved) {
+        LARK_WARNING << "importImageFile can't save " << destination << format << image.size()
+                     << "maxSizeImage=" << maxSizeImage;
+        return false;
+    }
+    return true;
+}
+
+bool ImageUtils::applyOpacity(QImage& image, double opacity)
+{
+    if (opacity > 1.0 || opacity == 1.0)
+        return true;
+    if (opacity < 0.0)
+        opacity = 0.0;
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int a = qRound(opacity * 255);
+    const int width = image.width() > 0 ? image.width() : PLACEHOLDER_SIDE;
+    const int height = image.height() > 0 ? image.height() : PLACEHOLDER_SIDE;
+    // An alpha channel of the uniform level a.
+    QImage alpha(width, height, QImage::Format_Alpha8);
+    alpha.fill(QColor(a, a, a, a));
+    image.setAlphaChannel(alpha);
+    return true;
+}
+
+bool ImageUtils::applyOpacity(QPixmap& pixmap, double opacity)
+{
+    pixmap.detach();
+    QImage image = pixmap.toImage();
+    applyOpacity(image, opacity);
+    pixmap = QPixmap::fromImage(image);
+    return true;
+}
+
+void ImageUtils::colorize(QPixmap& pixmap, const QColor& color)
+{
+    const qreal alpha = color.alphaF();
+    QColor opaque = color;
+    opaque.setAlphaF(1.0);
+    if (pixmap.isNull())
+        return;
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    painter.fillRect(pixmap.rect(), opaque);
+    if (alpha < 1.0) {
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        painter.fillRect(pixmap.rect(), color);
+    }
+}
+
+QPixmap ImageUtils::colorized(const QPixmap& pixmap, const QColor& color)
+{
+    QPixmap copy = pixmap.copy();
+    colorize(copy, color);
+    return copy;
+}
+
+QImage ImageUtils::createTransparentPixmap(const QImage& image, const QColor& background, int opacity)
+{
+    const QColor color = background.isValid() ? background : QColor(0, 0, 0, 0);
+    if (opacity < 1 || opacity > 100)
+        return QImage();
+    QImage result;
+    if (image.isNull()) {
+        result = QImage(PLACEHOLDER_SIDE, PLACEHOLDER_SIDE, QImage::Format_ARGB32_Premultiplied);
+        result.fill(color);
+    } else {
+        result = QImage(image.size(), QImage::Format_ARGB32_Premultiplied);
+        result.fill(color);
+        QPainter painter(&result);
+        painter.drawImage(QRect(QPoint(0, 0), image.size()), image);
+    }
+    applyOpacity(result, opacity / 100.0);
+    return result;
+}
+
+bool ImageUtils::fusionImage(const QString& prefix, const QString& base, const QString& overlay,
+                             const QColor& color, const QString& output)
+{
+    Q_UNUSED(color)
+    QPixmap top;
+    if (!top.load(prefix + overlay)) {
+        LARK_WARNING << "can't load" << prefix + overlay;
+        return false;
+    }
+    QPixmap bottom;
+    if (!bottom.load(prefix + base)) {
+        LARK_WARNING << "can't load" << prefix + base;
+        return false;
+    }
+    {
+        QPainter painter(&bottom);
+        painter.drawPixmap(0, 0, top);
+    }
+    if (!bottom.save(prefix + output, "PNG", -1)) {
+        LARK_WARNING << "can't save" << prefix + output;
+        return false;
+    }
+    return true;
+}
+
+bool ImageUtils::hasTransparentPixel(const QImage& image)
+{
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qAlpha(image.pixel(x, y)) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+QImage ImageUtils::toGray(const QImage& image)
+{
+    // Indexed images take colour indexes, not colours: work on a 32-bit copy.
+    QImage gray = (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB
+                   || image.format() == QImage::Format_Indexed8)
+                      ? image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32)
+                      : image.copy();
+    for (int y = 0; y < gray.height(); ++y) {
+        for (int x = 0; x < gray.width(); ++x) {
+            const QRgb pixel = gray.pixel(x, y);
+            const int g = (11 * qRed(pixel) + 16 * qGreen(pixel) + 5 * qBlue(pixel)) >> 5;
+            gray.setPixel(x, y, qRgba(g, g, g, qAlpha(pixel)));
+        }
+    }
+    return gray;
+}
+
+QPixmap ImageUtils::toGray(const QPixmap& pixmap)
+{
+    return QPixmap::fromImage(toGray(pixmap.toImage()));
+}
+
+bool ImageUtils::resizeImageToSquare(QImage& image, const QSize& maxSize)
+{
+    if (image.width() == image.height() && (maxSize.isEmpty() || image.width() <= maxSize.width()))
+        return false;
+    const int side = qMin(image.width(), image.height());
+    const int target = qMin(maxSize.width(), maxSize.height());
+    QRect square(0, 0, side, side);
+    square.moveCenter(image.rect().center());
+    QImage crop = image.copy(square);
+    if (!maxSize.isEmpty() && (crop.width() > target || crop.height() > target))
+        crop = crop.scaled(target, target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image = crop;
+    return true;
+}
+
+bool ImageUtils::resizeImageToSquare(QPixmap& pixmap, bool transparentBackground)
+{
+    if (pixmap.width() == pixmap.height())
+        return false;
+    const int side = qMin(pixmap.width(), pixmap.height());
+    QPixmap square(side, side);
+    // A defined start, so that translucent sources show no stale memory.
+    square.fill(Qt::transparent);
+    if (transparentBackground)
+        applyOpacity(square, 0.0);
+    {
+        QPainter painter(&square);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        QRect target = pixmap.rect();
+        target.moveCenter(square.rect().center());
+        painter.drawPixmap(target, pixmap);
+    }
+    pixmap = square;
+    return true;
+}
+
+QSize ImageUtils::resizeImageToWidthKeepingRatio(int width, const QSize& size)
+{
+    if (size.width() == 0) {
+        LARK_CRITICAL << "size of width 0" << size;
+        return QSize();
+    }
+    return QSize(width, qRound(double(size.height()) * width / size.width()));
+}
+
+QSize ImageUtils::resizeImageToHeightKeepingRatio(int height, const QSize& size)
+{
+    if (size.height() == 0) {
+        LARK_CRITICAL << "size of height 0" << size;
+        return QSize();
+    }
+    return QSize(qRound(double(size.width()) * height / size.height()), height);
+}
+
+QRect ImageUtils::retinaRect(const QPixmap& pixmap)
+{
+    return QRect(0, 0, qRound(pixmap.width() / 2.0), qRound(pixmap.height() / 2.0));
+}
+
+void ImageUtils::setLabelPixmap(QLabel* label, int side, const QPixmap& pixmap)
+{
+    if (!label) {
+        LARK_CRITICAL << "null label";
+        return;
+    }
+    const QSize size = pixmap.size().scaled(side, side, Qt::KeepAspectRatio);
+    label->setFixedSize(size);
+    label->setPixmap(pixmap.scaled(qRound(size.width() * 2.0), qRound(size.height() * 2.0), Qt::KeepAspectRatio,
+                                   Qt::SmoothTransformation));
+    label->setScaledContents(true);
+}
+
+QSize ImageUtils::imageSize(const QString& path)
+{
+    return QImageReader(path).size();
+}
+
+bool ImageUtils::filenameHasWebImageExtension(const QString& name)
+{
+    return WEB_IMAGE_SUFFIXES.contains(QFileInfo(name).suffix(), Qt::CaseInsensitive);
+}
+
+bool ImageUtils::imageNameIsVectoriel(const QString& name)
+{
+    return QFileInfo(name).suffix().compare(VECTOR_SUFFIX, Qt::CaseInsensitive) == 0;
+}
+
+QStringList ImageUtils::imageExtensionsAccordingImageFormat(const QStringList& formats)
+{
+    QStringList suffixes;
+    for (const char* format : {"jpeg", "gif", "png", "svg"}) {
+        const QString name = QString::fromLatin1(format);
+        if (!formats.contains(name, Qt::CaseInsensitive))
+            continue;
+        suffixes << name;
+        if (name == QLatin1String("jpeg"))
+            suffixes << QStringLiteral("jpg");
+    }
+    return suffixes;
+}
