@@ -3,6 +3,7 @@
 # Usage: bench/run.sh [name-filter]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup-debian.sh --bench
 BUILD_DIR=${BUILD_DIR:-build-bench}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARKUTILS_BUILD_BENCH=ON \
       -DLARKUTILS_BUILD_TESTS=OFF -DLARKUTILS_BUILD_EXAMPLES=OFF > /dev/null

@@ -86,7 +86,6 @@ private:
     Message mMessage;
     QString mBuffer;
     QTextStream mStream;
-    int mSpacedLength = 0;
 };
 
 #endif // LOGWELL_H

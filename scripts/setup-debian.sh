@@ -10,12 +10,14 @@ PACKAGES=(
   e2fsprogs util-linux
   clang libclang-rt-14-dev doxygen
 )
-# Tools used by later tests are appended by the subsystems that need them.
-if [ -f "$(dirname "$0")/packages-extra.txt" ]; then
+# Tools that single tests need; with --bench also the peers of the benchmarks.
+lists=("$(dirname "$0")/packages-extra.txt")
+[ "${1:-}" = "--bench" ] && lists+=("$(dirname "$0")/packages-bench.txt")
+for list in "${lists[@]}"; do
   while read -r pkg; do
     [ -n "$pkg" ] && [ "${pkg#\#}" = "$pkg" ] && PACKAGES+=("$pkg")
-  done < "$(dirname "$0")/packages-extra.txt"
-fi
+  done < "$list"
+done
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
