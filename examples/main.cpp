@@ -1,9 +1,31 @@
-// Demo application: sets an identity as an application's main() does and shows what follows.
+// The demo application: exports a small web shop with the library, as the shop application does.
+//   larkutils_demo [--output folder] [--country FR] [--currency EUR] [--language en] [--photo file]
+#include "DemoShop.h"
+#include "ShopExporter.h"
+
 #include <CoreApplicationUtils.h>
-#include <Logwell.h>
+#include <CurrencyUtils.h>
+#include <LocalisationTools.h>
+#include <ProjectFileLocker.h>
+#include <TaxeRatesUtils.h>
 
 #include <QApplication>
-#include <QTextStream>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImageReader>
+
+#include <cstdio>
+
+namespace {
+
+int fail(const QString& message, int code)
+{
+    std::fprintf(stderr, "larkutils_demo: %s\n", qPrintable(message));
+    return code;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -12,27 +34,80 @@ int main(int argc, char* argv[])
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QElapsedTimer clock;
+    clock.start();
 
-    CoreApplicationUtils::setApplicationCode(CoreApplicationUtils::CodeLattice);
+    CoreApplicationUtils::setApplicationCode(CoreApplicationUtils::CodeBazaro);
     CoreApplicationUtils::setApplicationCompanyName(QStringLiteral("Larkspire"));
-    CoreApplicationUtils::setApplicationName(QStringLiteral("Lattice"));
+    CoreApplicationUtils::setApplicationName(QStringLiteral("Bazaro Demo"));
     CoreApplicationUtils::setApplicationVersion(QStringLiteral("1.0.0"));
-    CoreApplicationUtils::setApplicationRevision(QStringLiteral("1"));
+    CoreApplicationUtils::setApplicationRevision(QStringLiteral("demo"));
     if (!CoreApplicationUtils::initStartupVars())
-        return 1;
+        return fail(QStringLiteral("the application identity is not set"), 1);
 
-    QTextStream out(stdout);
-    out << "key:            " << CoreApplicationUtils::applicationKey() << '\n'
-        << "short name:     " << CoreApplicationUtils::applicationShortName() << '\n'
-        << "display name:   " << CoreApplicationUtils::applicationGuiName() << '\n'
-        << "organisation:   " << QCoreApplication::organizationDomain() << '\n'
-        << "documentation:  " << CoreApplicationUtils::urlDocumentation(false) << '\n'
-        << "translated doc: " << CoreApplicationUtils::urlDocumentation(true) << '\n';
-    out.flush();
+    DemoShopData shop = defaultDemoShop();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Exports a small web shop (PHP settings, JavaScript data, an HTML page "
+                                                    "and images) with the LarkUtils library."));
+    parser.addHelpOption();
+    const QCommandLineOption outputOption({"o", "output"}, QStringLiteral("Export folder (default: ./shop-export)."), "folder",
+                                          QStringLiteral("shop-export"));
+    const QCommandLineOption countryOption("country", QStringLiteral("Buyer country, an EU code such as FR or DE (default: %1).").arg(shop.country),
+                                           "code", shop.country);
+    const QCommandLineOption currencyOption("currency", QStringLiteral("ISO 4217 currency code (default: %1).").arg(shop.currency),
+                                            "code", shop.currency);
+    const QCommandLineOption languageOption("language", QStringLiteral("Language of the page: en or fr (default: en)."),
+                                            "code", QStringLiteral("en"));
+    const QCommandLineOption photoOption("photo", QStringLiteral("A photo of your own (JPEG or PNG) instead of the generated one."),
+                                         "file");
+    parser.addOptions({outputOption, countryOption, currencyOption, languageOption, photoOption});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText() + QStringLiteral(" (see --help)"), 2);
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument '%1' (see --help)").arg(parser.positionalArguments().first()), 2);
 
-    Logwell(Logwell::LogDebug, __FILE__, "main", __LINE__) << "a debug trace";
-    Logwell(Logwell::LogInfo, __FILE__, "main", __LINE__) << "an information:" << 16;
-    Logwell(Logwell::LogWarning, __FILE__, "main", __LINE__) << "a warning about" << QStringLiteral("a file");
-    Logwell(Logwell::LogCritical, __FILE__, "main", __LINE__) << "a critical message, list" << QStringList{"a", "b"};
+    shop.country = parser.value(countryOption).toUpper();
+    if (TaxeRatesUtils::europeanTax(shop.country, 0) < 0)
+        return fail(QStringLiteral("'%1' is not a country of the European Union VAT table").arg(shop.country), 2);
+    shop.currency = parser.value(currencyOption).toUpper();
+    if (!CurrencyUtils::listIsoCodes().contains(shop.currency))
+        return fail(QStringLiteral("'%1' is not a known ISO 4217 currency code").arg(shop.currency), 2);
+
+    ExportOptions options;
+    options.output = QDir(parser.value(outputOption)).absolutePath();
+    options.language = parser.value(languageOption);
+    options.photo = parser.value(photoOption);
+    if (!options.photo.isEmpty() && QImageReader(options.photo).size().isEmpty())
+        return fail(QStringLiteral("'%1' is not a readable image").arg(options.photo), 2);
+
+    QStringList languages{QStringLiteral("en")};
+    for (const QLocale& locale : LocalisationTools::applicationLanguages())
+        languages << locale.name().section(QLatin1Char('_'), 0, 0);
+    if (!languages.contains(options.language))
+        return fail(QStringLiteral("no translation for '%1' (available: %2)").arg(options.language, languages.join(", ")), 2);
+    LocalisationTools::changeApplicationLanguage(options.language);
+
+    // One export at a time per folder, across processes.
+    ProjectFileLocker locker;
+    QString lockError;
+    if (!locker.openNewProjectFolder(options.output, shop.name, &lockError))
+        return fail(QStringLiteral("export refused: ") + lockError, 3);
+
+    std::printf("Exporting \"%s\" (%s, %s, %s) into %s\n", qPrintable(shop.name), qPrintable(shop.country),
+                qPrintable(shop.currency), qPrintable(options.language), qPrintable(options.output));
+    std::fflush(stdout);
+    ShopExporter exporter(shop, options);
+    const bool done = exporter.run();
+    locker.unlock();
+    if (!done)
+        return fail(QStringLiteral("export failed: ") + exporter.error(), 4);
+
+    std::printf("Written:\n%s", qPrintable(exporter.summary()));
+    std::printf("Done in %lld ms. Open %s in a browser.\n", clock.elapsed(),
+                qPrintable(QDir(options.output).filePath(QStringLiteral("index.html"))));
     return 0;
 }
