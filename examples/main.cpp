@@ -89,7 +89,9 @@ int main(int argc, char* argv[])
         languages << locale.name().section(QLatin1Char('_'), 0, 0);
     if (!languages.contains(options.language))
         return fail(QStringLiteral("no translation for '%1' (available: %2)").arg(options.language, languages.join(", ")), 2);
-    LocalisationTools::changeApplicationLanguage(options.language);
+    // English is the language of Qt's own texts: as "en_US" no Qt file is looked for.
+    LocalisationTools::changeApplicationLanguage(options.language == QLatin1String("en") ? QStringLiteral("en_US")
+                                                                                         : options.language);
 
     // One export at a time per folder, across processes.
     ProjectFileLocker locker;

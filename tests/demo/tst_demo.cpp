@@ -133,9 +133,11 @@ void tst_Demo::phpReadsTheSettingsBack()
     QCOMPARE(vat.size(), 27);
     for (const QString& country : vat.keys()) {
         const QJsonObject expected = vat.value(country).toObject();
-        const QJsonObject got = back.value("eu").toObject().value(country).toObject();
+        // PHP hands the keys 0 to 4 back as a list.
+        const QJsonArray got = back.value("eu").toObject().value(country).toArray();
+        QCOMPARE(got.size(), expected.size());
         for (const QString& category : expected.keys())
-            QCOMPARE(got.value(category).toDouble(), expected.value(category).toDouble());
+            QCOMPARE(got.at(category.toInt()).toDouble(), expected.value(category).toDouble());
         QCOMPARE(back.value("standard").toObject().value(country).toDouble(), expected.value("0").toDouble());
     }
 }
