@@ -10,8 +10,8 @@
 
 #include <functional>
 
-// One log message: built by a temporary object, filled by streaming, emitted by the destructor.
-//   Logwell(Logwell::LogWarning, __FILE__, "FileUtils::forceCopy", __LINE__) << "cannot copy" << path;
+/// One log message: built by a temporary object, filled by streaming, emitted by the destructor.
+///   Logwell(Logwell::LogWarning, __FILE__, "FileUtils::forceCopy", __LINE__) << "cannot copy" << path;
 class LOGWELL_EXPORT Logwell
 {
 public:
@@ -22,7 +22,7 @@ public:
         LogInfo = 16
     };
 
-    // How the function argument of the constructor is given.
+    /// How the function argument of the constructor is given.
     enum FunctionForm {
         QualifiedName,  // already "Class::function"
         PrettyFunction  // a compiler signature (__PRETTY_FUNCTION__), reduced to "Class::function"
@@ -37,6 +37,7 @@ public:
     };
     using Handler = std::function<void(const Message&)>;
 
+    /// Opens one message of the given type; it is emitted when the object is destroyed.
     Logwell(LogType type, const char* file, const char* function, int line,
             FunctionForm form = QualifiedName);
     virtual ~Logwell();
@@ -44,6 +45,7 @@ public:
     Logwell(const Logwell&) = delete;
     Logwell& operator=(const Logwell&) = delete;
 
+    /// Streams one item of the message; items are separated by single spaces.
     inline Logwell& operator<<(const char* text) { mStream << QString::fromUtf8(text); return checkSpacing(); }
     inline Logwell& operator<<(const QString& text) { mStream << text; return checkSpacing(); }
     inline Logwell& operator<<(const QByteArray& text) { mStream << QString::fromUtf8(text); return checkSpacing(); }
@@ -57,6 +59,7 @@ public:
     inline Logwell& operator<<(unsigned long long value) { mStream << qulonglong(value); return checkSpacing(); }
     inline Logwell& operator<<(double value) { mStream << value; return checkSpacing(); }
     inline Logwell& operator<<(const void* pointer) { mStream << pointer; return checkSpacing(); }
+    /// Streams a list as "(a, b, c)".
     inline Logwell& operator<<(const QStringList& list)
     {
         mStream << "(";
@@ -70,14 +73,14 @@ public:
     }
     Logwell& operator<<(const QSize& size);
 
-    // Replaces the sink of every message; returns the previous one. An empty handler restores the
-    // default sink (standard error, filtered by LOGWELL_LEVEL).
+    /// Replaces the sink of every message; returns the previous one. An empty handler restores the
+    /// default sink (standard error, filtered by LOGWELL_LEVEL).
     static Handler setHandler(Handler handler);
 
-    // "static bool FileUtils::forceCopy(const QString&, ...)" -> "FileUtils::forceCopy"
+    /// "static bool FileUtils::forceCopy(const QString&, ...)" -> "FileUtils::forceCopy"
     static QString qualifiedFunctionName(const char* prettyFunction);
 
-    // The default sink's line for a message, e.g. "W FileUtils::forceCopy (FileUtils.cpp:87) text".
+    /// The default sink's line for a message, e.g. "W FileUtils::forceCopy (FileUtils.cpp:87) text".
     static QString formatMessage(const Message& message);
 
 private:

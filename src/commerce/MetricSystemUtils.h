@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-// Text symbols of units of measure, by kind of quantity, system of units and display form.
+/// Text symbols of units of measure, by kind of quantity, system of units and display form.
 class LARKUTILS_EXPORT MetricSystemUtils : public QObject
 {
     Q_OBJECT
@@ -23,11 +23,11 @@ public:
         Symbol = 0
     };
 
-    // Holds no state; a QObject only for its translation context.
+    /// Holds no state; a QObject only for its translation context.
     explicit MetricSystemUtils(QObject* parent = nullptr);
     ~MetricSystemUtils() override;
 
-    // The unit's symbol ("m", "Kg", "Km"); an empty string when no unit is known for the combination.
+    /// The unit's symbol ("m", "Kg", "Km"); an empty string when no unit is known for the combination.
     static QString symbol(TypeGrandeur type, SystemMetric system, Display display);
 };
 

@@ -8,15 +8,15 @@
 
 class QElapsedTimer;
 
-// One timed step of a SpeedTestAnalyzer: its name and duration in milliseconds.
+/// One timed step of a SpeedTestAnalyzer: its name and duration in milliseconds.
 class LARKUTILS_EXPORT UnitTestInfo
 {
 public:
-    // Takes the time since the timer's last start as the step's duration and restarts the timer.
-    // An invalid (never started) timer is misuse (logged): the duration is 0 and the timer starts.
+    /// Takes the time since the timer's last start as the step's duration and restarts the timer.
+    /// An invalid (never started) timer is misuse (logged): the duration is 0 and the timer starts.
     UnitTestInfo(const QString& name, QElapsedTimer& timer);
 
-    // The name, a space and the formatted duration, e.g. "Export 1s 250ms ".
+    /// The name, a space and the formatted duration, e.g. "Export 1s 250ms ".
     QString toString() const;
 
 private:

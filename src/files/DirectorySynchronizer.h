@@ -8,24 +8,27 @@
 
 class DirectoryWatcher;
 
-// One-way mirror of a folder: a full copy on demand, then every file added, changed or removed
-// in the source is copied or removed at the same place in the destination. Folders are never
-// removed. Needs the event loop of its thread.
+/// One-way mirror of a folder: a full copy on demand, then every file added, changed or removed
+/// in the source is copied or removed at the same place in the destination. Folders are never
+/// removed. Needs the event loop of its thread.
 class LARKUTILS_EXPORT DirectorySynchronizer : public QObject
 {
     Q_OBJECT
 public:
+    /// Creates the watcher; nothing is mirrored until startWatcher.
     explicit DirectorySynchronizer(QObject* parent = nullptr);
     ~DirectorySynchronizer() override;
 
-    // Makes destination an exact copy of source (its old content removed). False on failure.
+    /// Makes destination an exact copy of source (its old content removed). False on failure.
     static bool fullSync(const QString& source, const QString& destination);
-    // Starts mirroring the changes of source into destination. False (with error()) when the
-    // source folder is missing or cannot be watched.
+    /// Starts mirroring the changes of source into destination. False (with error()) when the
+    /// source folder is missing or cannot be watched.
     bool startWatcher(const QString& source, const QString& destination);
 
 signals:
+    /// A failure: the source missing, the watcher not started, a copy or a removal failed.
     void error(const QString& err);
+    /// A file copied ("[MOD] path") or removed ("[DEL] path") in the destination.
     void log(const QString& log);
 
 private slots:

@@ -9,22 +9,26 @@
 
 class QFileSystemWatcher;
 
-// Watches a whole folder tree and reports, one file at a time, the files added, modified and
-// deleted in it (hidden files excepted). Needs the event loop of its thread.
+/// Watches a whole folder tree and reports, one file at a time, the files added, modified and
+/// deleted in it (hidden files excepted). Needs the event loop of its thread.
 class LARKUTILS_EXPORT DirectoryWatcher : public QObject
 {
     Q_OBJECT
 public:
+    /// Watches nothing until setPath.
     explicit DirectoryWatcher(QObject* parent = nullptr);
     ~DirectoryWatcher() override;
 
-    // Watches the tree at path instead of what was watched before; the files present now are not
-    // reported. False when no folder is there or part of the tree could not be watched.
+    /// Watches the tree at path instead of what was watched before; the files present now are not
+    /// reported. False when no folder is there or part of the tree could not be watched.
     bool setPath(const QString& path);
 
 signals:
+    /// A watched file was removed.
     void deletedFile(const QString& file);
+    /// A file appeared in the tree (one emission per file).
     void addedFiles(const QString& file);
+    /// A watched file changed.
     void modifiedFile(const QString& file);
 
 private slots:
@@ -36,7 +40,7 @@ private:
 
     QFileSystemWatcher* mWatcher;
     QString mPath;
-    // Folders whose deferred re-scan is already queued: one is enough for a burst.
+    /// Folders whose deferred re-scan is already queued: one is enough for a burst.
     QSet<QString> mPendingRescans;
     quint64 mGeneration = 0; // counts setPath calls, so that a stale deferred pass is dropped
 };

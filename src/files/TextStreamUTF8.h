@@ -7,11 +7,12 @@
 
 #include <cstdio>
 
-// A QTextStream that always writes UTF-8 and indents every line begun while the level is above 0.
-// Only operator<<(QString) and jump() indent; the inherited overloads write unchanged.
+/// A QTextStream that always writes UTF-8 and indents every line begun while the level is above 0.
+/// Only operator<<(QString) and jump() indent; the inherited overloads write unchanged.
 class LARKUTILS_EXPORT TextStreamUTF8 : public QTextStream
 {
 public:
+    /// Opens the stream as QTextStream does on the same target, with UTF-8, level 0 and "  ".
     TextStreamUTF8();
     explicit TextStreamUTF8(QIODevice* device);
     TextStreamUTF8(FILE* file, QIODevice::OpenMode mode);
@@ -19,15 +20,15 @@ public:
     ~TextStreamUTF8() override;
 
     using QTextStream::operator<<;
-    // Writes text, each line that begins in it indented to the current level.
+    /// Writes text, each line that begins in it indented to the current level.
     TextStreamUTF8& operator<<(const QString& text);
-    // Writes a line break by the same rules.
+    /// Writes a line break by the same rules.
     void jump();
     void incrementIndent();
     void decrementIndent();
-    // The text written once per level (two spaces by default).
+    /// The text written once per level (two spaces by default).
     void setIncrementString(const QString& unit);
-    // Writes text as it is, without indentation and without changing the line-start state.
+    /// Writes text as it is, without indentation and without changing the line-start state.
     void writeRaw(const QString& text);
 
 private:

@@ -12,22 +12,23 @@
 
 class QObject;
 
-// Mix-in for QObject classes that raise errors and carry them up a tree of error carriers.
-// A class derives from QObject and Errorable; parents attach their children explicitly.
+/// Mix-in for QObject classes that raise errors and carry them up a tree of error carriers.
+/// A class derives from QObject and Errorable; parents attach their children explicitly.
 class LARKUTILS_EXPORT Errorable
 {
 public:
+    /// Copies every member: links, location, children, own error and stack.
     Errorable(const Errorable& other);
     Errorable& operator=(const Errorable& other);
 
-    // Clears this object's errors, its ancestors' own errors and its descendants' errors.
+    /// Clears this object's errors, its ancestors' own errors and its descendants' errors.
     void clearError();
-    // The own error if set; otherwise the most recent error from below; otherwise a default code.
+    /// The own error if set; otherwise the most recent error from below; otherwise a default code.
     ErrorableCode error() const;
     QString errorMessage() const;
-    // The message of a code: sErrorMessages, else its enum text, else its toString(false).
+    /// The message of a code: sErrorMessages, else its enum text, else its toString(false).
     static const QString errorMessage(const ErrorableCode& code);
-    // sOverriddenErrorMessage for the code, else errorMessage(code).
+    /// sOverriddenErrorMessage for the code, else errorMessage(code).
     static const QString overriddenErrorMessage(const ErrorableCode& code);
     QStack<ErrorableCode> errorStack() const;
     bool hasErrorSelfError() const;
@@ -36,12 +37,14 @@ public:
     static QMap<ErrorableCode, QString> sOverriddenErrorMessage;
 
 protected:
+    /// A clean carrier, attached to nothing.
     Errorable();
+    /// Does not detach the object from its parent or children (the links are tracked).
     virtual ~Errorable();
 
-    // Attaches a child carrier; its location becomes "place:line".
+    /// Attaches a child carrier; its location becomes "place:line".
     void _addErrorableChild(Errorable& child, const char* place, int line);
-    // Raises this object's own error and sends it up to the root; refused while one is set.
+    /// Raises this object's own error and sends it up to the root; refused while one is set.
     void _setError(const ErrorableCode& code);
 
 private:

@@ -6,39 +6,41 @@
 #include <QString>
 #include <QStringList>
 
-// One error: domain and number identify it; call steps record the way it took up the object tree.
+/// One error: domain and number identify it; call steps record the way it took up the object tree.
 class LARKUTILS_EXPORT ErrorableCode
 {
 public:
-    // The default value stands for "no error".
+    /// The default value stands for "no error".
     ErrorableCode();
     ErrorableCode(const QString& domain, int code, const QString& enumText = QString(),
                   const QString& detail = QString());
 
-    // Same domain and number; call steps, detail and enum text do not count.
+    /// Same domain and number; call steps, detail and enum text do not count.
     bool operator==(const ErrorableCode& other) const;
     bool operator!=(const ErrorableCode& other) const { return !(*this == other); }
-    // Orders by the text of domain followed by the number (the key of the message tables).
+    /// Orders by the text of domain followed by the number (the key of the message tables).
     bool operator<(const ErrorableCode& other) const;
 
-    // False for the default value.
+    /// False for the default value.
     bool isValid() const;
 
+    /// Appends one step to the way the error took.
     void addCallStep(const QString& step);
-    // Appends each step with " (NE)" behind it.
+    /// Appends each step with " (NE)" behind it.
     void addCallStepsNE(const QStringList& steps);
 
+    /// Accessors of the fields.
     const QString& enumText() const;
     const QString& domain() const { return mDomain; }
     int code() const { return mCode; }
     const QString& detail() const { return mDetail; }
     const QStringList& callSteps() const { return mCallSteps; }
 
-    // The message of this code from Errorable's tables.
+    /// The message of this code from Errorable's tables.
     const QString errorMessage() const;
     const QString overriddenErrorMessage() const;
 
-    // "domain:enumText (#code) (detail)", with the call stack on the following lines when asked.
+    /// "domain:enumText (#code) (detail)", with the call stack on the following lines when asked.
     QString toString(bool withCallStack) const;
 
 private:

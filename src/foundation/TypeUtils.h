@@ -5,11 +5,11 @@
 
 #include <QString>
 
-// Readable class names from run-time type names.
+/// Readable class names from run-time type names.
 class LARKUTILS_EXPORT TypeUtils
 {
 public:
-    // "class Thread *" -> "Thread*"; empty for a null name.
+    /// "class Thread *" -> "Thread*"; empty for a null name.
     static QString name(const char* typeName);
 
 private:

@@ -11,27 +11,27 @@
 
 class QTextStream;
 
-// Writes Qt values as compact JavaScript literals into a caller's stream; strings are safe
-// inside an inline <script>. A null stream is misuse: nothing is written.
+/// Writes Qt values as compact JavaScript literals into a caller's stream; strings are safe
+/// inside an inline <script>. A null stream is misuse: nothing is written.
 class LARKUTILS_EXPORT JsCodeHelpers
 {
 public:
-    // [1,2,3]
+    /// [1,2,3]
     static void formatJavascriptArray(QTextStream* stream, const QList<int>& values);
-    // [v1,v2,...], each item as by formatVariantValue.
+    /// [v1,v2,...], each item as by formatVariantValue.
     static void formatJavascriptArray(QTextStream* stream, const QList<QVariant>& values);
-    // ['a','b',...]
+    /// ['a','b',...]
     static void formatJavascriptArray(QTextStream* stream, const QStringList& values);
-    // {\n key:value,... \n} in the map's order; integer keys 0 to 2^53 bare, others quoted.
+    /// {\n key:value,... \n} in the map's order; integer keys 0 to 2^53 bare, others quoted.
     static void formatJavascriptObject(QTextStream* stream, const QMap<QString, QVariant>& map);
-    // One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
-    // numbers as such, arrays and objects; other types as their quoted text.
+    /// One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
+    /// numbers as such, arrays and objects; other types as their quoted text.
     static void formatVariantValue(QTextStream* stream, const QVariant& value);
 
 private:
     struct Dialect; // what this language writes differently, for the shared value mapping
-    // 'text' as a JavaScript single-quoted literal that reads back as text (a double quote
-    // reads back as a single quote); line terminators, lone surrogates and "<" are escaped.
+    /// 'text' as a JavaScript single-quoted literal that reads back as text (a double quote
+    /// reads back as a single quote); line terminators, lone surrogates and "<" are escaped.
     static QString quotedStringPrivate(const QString& text);
     static void writeKeyPrivate(QTextStream* stream, const QString& key);
 };

@@ -11,39 +11,39 @@
 
 class QTextStream;
 
-// Writes Qt values as compact PHP source text (literals, arrays, constants, classes of
-// constants) into a caller's stream. A null stream is misuse: nothing is written.
+/// Writes Qt values as compact PHP source text (literals, arrays, constants, classes of
+/// constants) into a caller's stream. A null stream is misuse: nothing is written.
 class LARKUTILS_EXPORT PhpCodeHelpers
 {
 public:
-    // [1,2,3]
+    /// [1,2,3]
     static void formatPhpArray(QTextStream* stream, const QList<int>& values);
-    // [v1,v2,...], each item as by formatVariantValue.
+    /// [v1,v2,...], each item as by formatVariantValue.
     static void formatPhpArray(QTextStream* stream, const QList<QVariant>& values);
-    // ['a','b',...]
+    /// ['a','b',...]
     static void formatPhpArray(QTextStream* stream, const QStringList& values);
-    // [\n key=>value,... \n] in the map's order; canonical integer keys bare, others quoted.
+    /// [\n key=>value,... \n] in the map's order; canonical integer keys bare, others quoted.
     static void formatPhpMap(QTextStream* stream, const QMap<QString, QVariant>& map);
-    // One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
-    // numbers as such, arrays and maps; other types as their quoted text.
+    /// One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
+    /// numbers as such, arrays and maps; other types as their quoted text.
     static void formatVariantValue(QTextStream* stream, const QVariant& value);
 
-    // const name=value; // comment\n (comment only when not empty, kept on its line).
+    /// const name=value; // comment\n (comment only when not empty, kept on its line).
     static void writeConstant(QTextStream* stream, const QString& name, const QVariant& value,
                               const QString& comment = QString());
-    // const name=[...];\n
+    /// const name=[...];\n
     static void writePhpArray(QTextStream* stream, const QString& name, const QList<int>& values);
     static void writePhpArray(QTextStream* stream, const QString& name, const QList<QVariant>& values);
     static void writePhpArray(QTextStream* stream, const QString& name, const QStringList& values);
-    // const name=[...map...];\n
+    /// const name=[...map...];\n
     static void writePhpMap(QTextStream* stream, const QString& name, const QMap<QString, QVariant>& map);
-    // class className { const key=value; ... } with the keys as constant names, written unchanged.
+    /// class className { const key=value; ... } with the keys as constant names, written unchanged.
     static void writePhpMapAsClassOfConstants(QTextStream* stream, const QString& className,
                                               const QMap<QString, QVariant>& map);
 
 private:
     struct Dialect; // what this language writes differently, for the shared value mapping
-    // 'text' as a PHP single-quoted literal: backslashes doubled, both quote kinds written \'.
+    /// 'text' as a PHP single-quoted literal: backslashes doubled, both quote kinds written \'.
     static QString quotedStringPrivate(const QString& text);
     static void writeKeyPrivate(QTextStream* stream, const QString& key);
 };

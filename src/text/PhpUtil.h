@@ -5,16 +5,16 @@
 
 #include <QString>
 
-// PHP string literals from text.
+/// PHP string literals from text.
 class LARKUTILS_EXPORT PhpUtil
 {
 public:
-    // A PHP double-quoted literal that reads back as exactly text: double quotes, backslashes
-    // and "$" are escaped with a backslash, nothing is interpolated.
+    /// A PHP double-quoted literal that reads back as exactly text: double quotes, backslashes
+    /// and "$" are escaped with a backslash, nothing is interpolated.
     static QString formatPhpString(const QString& text);
-    // Same as formatPhpString.
+    /// Same as formatPhpString.
     static QString escapeAndQuotedPhpStringVariable(const QString& text);
-    // formatPhpString of the whitespace-simplified text.
+    /// formatPhpString of the whitespace-simplified text.
     static QString formatPhpSimplifiedString(const QString& text);
 };
 

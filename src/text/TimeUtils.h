@@ -5,11 +5,11 @@
 
 #include <QString>
 
-// Duration formatting with a selectable precision.
+/// Duration formatting with a selectable precision.
 class LARKUTILS_EXPORT TimeUtils
 {
 public:
-    // How fine msecToString goes; every test is "at least", values above 7 act as 7.
+    /// How fine msecToString goes; every test is "at least", values above 7 act as 7.
     enum TimePrecision : int {
         DayPrecision = 4,
         HourPrecision = 5,
@@ -17,8 +17,8 @@ public:
         SecondPrecision = 7
     };
 
-    // "1j 1h 1mn 1sec" style duration down to precision; below one minute at SecondPrecision
-    // the millisecond remainder follows ("1sec 500ms"). Empty for 0 or a negative duration.
+    /// "1j 1h 1mn 1sec" style duration down to precision; below one minute at SecondPrecision
+    /// the millisecond remainder follows ("1sec 500ms"). Empty for 0 or a negative duration.
     static QString msecToString(qint64 msec, TimePrecision precision);
 };
 

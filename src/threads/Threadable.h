@@ -9,39 +9,39 @@
 
 class Thread;
 
-// Base of work objects whose long operations run inside a Thread: they see its interruption
-// request, sleep, and report progress through it. Work objects form trees that share one thread.
+/// Base of work objects whose long operations run inside a Thread: they see its interruption
+/// request, sleep, and report progress through it. Work objects form trees that share one thread.
 class LARKUTILS_EXPORT Threadable : public QObject
 {
     Q_OBJECT
 
 public:
-    // The thread's registry keeps a tracked pointer to this object, which turns null.
+    /// The thread's registry keeps a tracked pointer to this object, which turns null.
     ~Threadable() override;
 
-    // Gives this object and every live child (recursively) the thread, and registers each once
-    // with it. A null thread is misuse: logged, nothing changes.
+    /// Gives this object and every live child (recursively) the thread, and registers each once
+    /// with it. A null thread is misuse: logged, nothing changes.
     virtual void setThreadForInterrupt(Thread* thread);
 
 protected:
     explicit Threadable(QObject* parent = nullptr);
 
-    // Lists a child work object once; it gets this object's thread now or when that is set.
-    // A dead child, this object itself or one of its ancestors is refused (logged).
+    /// Lists a child work object once; it gets this object's thread now or when that is set.
+    /// A dead child, this object itself or one of its ancestors is refused (logged).
     void addThreadableChild(Threadable& child);
-    // The thread's interruption request; false without a live thread.
+    /// The thread's interruption request; false without a live thread.
     bool isInterruptionRequested() const;
-    // Asks the thread to stop (and releases its wait point); nothing without a live thread.
+    /// Asks the thread to stop (and releases its wait point); nothing without a live thread.
     void requestInterruption();
-    // Emits the thread's progressThread with the two texts; nothing without a live thread.
+    /// Emits the thread's progressThread with the two texts; nothing without a live thread.
     void emitThreadProgressMessages(const QString& progress_level1, const QString& progress_level2);
-    // Puts the calling thread to sleep.
+    /// Puts the calling thread to sleep.
     void msleep(unsigned long milliseconds) const;
     void sleep(unsigned long seconds) const;
 
 private:
     friend class Thread;
-    // False for an object whose destruction has begun (its QObject part is all that is left).
+    /// False for an object whose destruction has begun (its QObject part is all that is left).
     static bool isAlive(Threadable* object);
     bool reaches(const Threadable* object) const;
 

@@ -11,44 +11,44 @@
 #include <QString>
 #include <QStringList>
 
-// The catalogue of Google Fonts families, read from "google.json" in the settings folder
-// (a fresh copy) or, failing that, in the data folder's "webfonts/" (the shipped copy).
+/// The catalogue of Google Fonts families, read from "google.json" in the settings folder
+/// (a fresh copy) or, failing that, in the data folder's "webfonts/" (the shipped copy).
 class LARKUTILS_EXPORT GoogleFontLoader : public QObject
 {
     Q_OBJECT
 public:
-    // An empty catalogue, not loaded.
+    /// An empty catalogue, not loaded.
     explicit GoogleFontLoader(QObject* parent = nullptr);
     ~GoogleFontLoader() override;
 
-    // Reads one catalogue file into the list (emptied first). False, with a warning, when the
-    // file does not open or is not a catalogue; false without a log when it does not exist.
+    /// Reads one catalogue file into the list (emptied first). False, with a warning, when the
+    /// file does not open or is not a catalogue; false without a log when it does not exist.
     bool loadJsonGFontFromFilePath(const QString& path);
-    // Parses catalogue JSON (emptied first). False, with a warning, when the data is not JSON or
-    // holds no "items" array.
+    /// Parses catalogue JSON (emptied first). False, with a warning, when the data is not JSON or
+    /// holds no "items" array.
     bool loadJsonGFontFromBynaryDatas(const QByteArray& data);
 
-    // Whether the last load() succeeded.
+    /// Whether the last load() succeeded.
     bool isLoaded() const;
-    // The family names, in catalogue order.
+    /// The family names, in catalogue order.
     QStringList fontNames() const;
-    // Copies into item the first family whose name, with or without spaces, equals name ignoring
-    // letter case. False, item unchanged, when there is none.
+    /// Copies into item the first family whose name, with or without spaces, equals name ignoring
+    /// letter case. False, item unchanged, when there is none.
     bool findItemByName(const QString& name, GoogleFontItem& item) const;
-    // The exact family name for a name given loosely (trimmed, any case, spaces optional);
-    // empty when the catalogue has no such family.
+    /// The exact family name for a name given loosely (trimmed, any case, spaces optional);
+    /// empty when the catalogue has no such family.
     QString validName(const QString& name) const;
-    // One line for the user: how many families are available.
+    /// One line for the user: how many families are available.
     QString stringInformations() const;
-    // The folder of the shipped catalogue, ending with "/".
+    /// The folder of the shipped catalogue, ending with "/".
     QString defaultWebFontsPath() const;
 
 public slots:
-    // Loads the fresh catalogue, else the shipped one. False, with an empty list, when neither loads.
+    /// Loads the fresh catalogue, else the shipped one. False, with an empty list, when neither loads.
     bool load();
 
 protected:
-    // The full path of the fresh catalogue in the settings folder.
+    /// The full path of the fresh catalogue in the settings folder.
     static QString customFilepath_JsonGoogleFont();
 
     static const QString GOOGLE_DEFINITION_FILENAME;

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 
-// Colour conversions to and from CSS, and the palette of the notification kinds.
+/// Colour conversions to and from CSS, and the palette of the notification kinds.
 class LARKUTILS_EXPORT ColorUtils : public QObject
 {
     Q_OBJECT
@@ -22,18 +22,18 @@ public:
     ColorUtils();
     virtual ~ColorUtils();
 
-    // Background colour of a notification kind; black for an unknown kind.
+    /// Background colour of a notification kind; black for an unknown kind.
     static QColor bootstrapColorBackground(NotificationType type);
-    // Text colour of a notification kind; black for an unknown kind.
+    /// Text colour of a notification kind; black for an unknown kind.
     static QColor bootstrapColorText(NotificationType type);
 
-    // Reads "rgba(r,g,b,a)", "rgb(r,g,b)" or a colour name / "#hex"; an invalid colour when unknown.
+    /// Reads "rgba(r,g,b,a)", "rgb(r,g,b)" or a colour name / "#hex"; an invalid colour when unknown.
     static QColor colorFromCss(const QString& css);
-    // The colour's "#rrggbb" name when opaque, otherwise "rgba(r,g,b,a)".
+    /// The colour's "#rrggbb" name when opaque, otherwise "rgba(r,g,b,a)".
     static QString colorToCss(const QColor& color);
-    // The colour's luminance as a grey, with the colour's alpha.
+    /// The colour's luminance as a grey, with the colour's alpha.
     static QColor grayColor(const QColor& color);
-    // An opaque colour with components drawn from qrand() (each 0 to 254).
+    /// An opaque colour with components drawn from qrand() (each 0 to 254).
     static QColor randomColor();
 };
 

@@ -5,11 +5,11 @@
 
 class QKeyEvent;
 
-// Recognition of common key events.
+/// Recognition of common key events.
 class LARKUTILS_EXPORT EventUtils
 {
 public:
-    // True for the platform's delete key sequence and for a bare Backspace; false for null (logged).
+    /// True for the platform's delete key sequence and for a bare Backspace; false for null (logged).
     static bool match_KeyDelete(QKeyEvent* event);
 };
 
