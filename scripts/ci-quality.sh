@@ -15,7 +15,7 @@ report() { echo "== $1: $(( $(stamp) - $2 )) s"; }
 
 t=$(stamp)
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKUTILS_WERROR=ON \
-      -DLARKUTILS_SANITIZE="address;undefined" -DLARKUTILS_BUILD_EXAMPLES=OFF > /dev/null
+      -DLARKUTILS_SANITIZE="address;undefined" -DLARKUTILS_BUILD_EXAMPLES=ON > /dev/null
 cmake --build build-asan -j "$JOBS"
 ctest --test-dir build-asan --output-on-failure -j "$JOBS"
 report "address and undefined-behaviour sanitizers" "$t"
