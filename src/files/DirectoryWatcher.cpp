@@ -22,6 +22,7 @@ bool DirectoryWatcher::setPath(const QString& path)
 {
     delete mWatcher;
     mPendingRescans.clear();
+    mWatchedFiles.clear();
     ++mGeneration;
     mWatcher = new QFileSystemWatcher(this);
     connect(mWatcher, SIGNAL(fileChanged(QString)), this, SLOT(onFilemod(QString)));
@@ -43,31 +44,37 @@ bool DirectoryWatcher::setPath(const QString& path)
 
 namespace {
 
-// Adds the paths not watched yet; logs and gives false when the watcher refuses some of them.
-// Qt checks each path it is given against its whole list, so already watched paths are left out
-// first: a re-scan of a large tree then costs its listing, not a second pass over every path.
-bool watchNewPaths(QFileSystemWatcher* watcher, const QStringList& paths, const QStringList& watchedList)
+// Hands the paths not watched yet to the watcher (Qt checks each path it is given against its
+// whole list, so a re-scan must not give it the whole tree again). Returns the paths added;
+// refused is set when the watcher refused some that it does not watch either.
+QStringList watchNewPaths(QFileSystemWatcher* watcher, const QStringList& paths, const QSet<QString>& watched,
+                          bool& refused)
 {
-    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
+    refused = false;
     QStringList fresh;
     for (const QString& path : paths)
         if (!watched.contains(path))
             fresh.append(path);
     if (fresh.isEmpty())
-        return true;
+        return fresh;
     const QStringList failed = watcher->addPaths(fresh);
     if (failed.isEmpty())
-        return true;
+        return fresh;
     const QStringList nowList = watcher->files() + watcher->directories();
     const QSet<QString> now(nowList.cbegin(), nowList.cend());
-    QStringList refused;
+    const QSet<QString> failedSet(failed.cbegin(), failed.cend());
+    QStringList refusedPaths, added;
     for (const QString& path : failed)
         if (!now.contains(path))
-            refused.append(path);
-    if (refused.isEmpty())
-        return true;
-    LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
-    return false;
+            refusedPaths.append(path);
+    for (const QString& path : fresh)
+        if (!failedSet.contains(path))
+            added.append(path);
+    if (!refusedPaths.isEmpty()) {
+        LARK_CRITICAL << "Impossible to add to Watcher :" << refusedPaths;
+        refused = true;
+    }
+    return added;
 }
 
 } // namespace
@@ -75,22 +82,23 @@ bool watchNewPaths(QFileSystemWatcher* watcher, const QStringList& paths, const 
 bool DirectoryWatcher::addDir(const QString& dir)
 {
     mWatcher->addPath(dir);
-    const QStringList before = mWatcher->files();
 
     QStringList files;
     FileUtils::old::listFilesInFileSystem(dir, files, true, nullptr, dir);
-    if (!watchNewPaths(mWatcher, files, before))
-        return false;
-
-    const QSet<QString> watchedBefore(before.cbegin(), before.cend());
-    const QStringList after = mWatcher->files();
-    for (const QString& file : after)
-        if (!watchedBefore.contains(file))
-            emit addedFiles(file);
+    bool refused = false;
+    const QStringList added = watchNewPaths(mWatcher, files, mWatchedFiles, refused);
+    for (const QString& file : added)
+        mWatchedFiles.insert(file);
+    if (refused)
+        return false; // files found in this pass are not reported
+    for (const QString& file : added)
+        emit addedFiles(file);
 
     QStringList folders;
     FileUtils::listDirectoriesInFileSystem(dir, folders, true);
-    return watchNewPaths(mWatcher, folders, mWatcher->directories());
+    const QStringList watchedFolders = mWatcher->directories();
+    watchNewPaths(mWatcher, folders, QSet<QString>(watchedFolders.cbegin(), watchedFolders.cend()), refused);
+    return !refused;
 }
 
 void DirectoryWatcher::onDirMod(const QString& str)
@@ -111,6 +119,10 @@ void DirectoryWatcher::onDirMod(const QString& str)
 
 void DirectoryWatcher::onFilemod(const QString& file)
 {
+    // Qt stops watching a path whose file was removed or replaced: so do we, and the next
+    // re-scan of its folder watches (and reports) whatever file is there now.
+    if (!mWatcher->files().contains(file))
+        mWatchedFiles.remove(file);
     if (!QFileInfo::exists(file))
         emit deletedFile(file);
     else

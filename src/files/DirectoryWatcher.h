@@ -42,6 +42,8 @@ private:
     QString mPath;
     /// Folders whose deferred re-scan is already queued: one is enough for a burst.
     QSet<QString> mPendingRescans;
+    // The files the watcher watches, kept beside its list so that a re-scan does not rebuild it.
+    QSet<QString> mWatchedFiles;
     quint64 mGeneration = 0; // counts setPath calls, so that a stale deferred pass is dropped
 };
 

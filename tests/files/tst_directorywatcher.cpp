@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+
 // Collects the reported paths of each kind.
 struct Reports {
     explicit Reports(DirectoryWatcher& watcher)
@@ -40,6 +42,7 @@ private slots:
     void wrongPath();
     void secondSetPathReplacesTheFirst();
     void burstInOneFolderReportsEachFileOnce();
+    void replacedFileStaysWatched();
 };
 
 void tst_DirectoryWatcher::signalOrder()
@@ -164,6 +167,26 @@ void tst_DirectoryWatcher::burstInOneFolderReportsEachFileOnce()
     added.sort();
     expected.sort();
     QCOMPARE(added, expected); // every file, none twice
+}
+
+void tst_DirectoryWatcher::replacedFileStaysWatched()
+{
+    // An atomic save renames a new file over the watched one: the old watch ends with it.
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    const QString page = root + "/page.html";
+    write(page, "v1");
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    QVERIFY(watcher.setPath(root));
+    write(root + "/page.tmp", "v2");
+    QVERIFY(std::rename(qPrintable(root + "/page.tmp"), qPrintable(page)) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(reports.modified.contains(page) || reports.added.contains(page), 5000);
+    QTest::qWait(100);
+    reports.clear();
+    write(page, "v3"); // a plain write to the new file is seen too
+    QTRY_VERIFY_WITH_TIMEOUT(reports.modified.contains(page), 5000);
+    QVERIFY(!reports.deleted.contains(page));
 }
 
 QTEST_GUILESS_MAIN(tst_DirectoryWatcher)
