@@ -14,6 +14,7 @@ if(DOXYGEN_FOUND)
   set(DOXYGEN_USE_MDFILE_AS_MAINPAGE ${PROJECT_SOURCE_DIR}/README.md)
   set(DOXYGEN_WARN_IF_UNDOCUMENTED NO)
   set(DOXYGEN_QUIET YES)
+  set(DOXYGEN_WARNINGS NO)
   doxygen_add_docs(docs ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/logwell ${PROJECT_SOURCE_DIR}/src
                    COMMENT "Generating the API reference")
 else()
