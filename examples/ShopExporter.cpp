@@ -247,6 +247,7 @@ bool ShopExporter::writeIndexHtml()
     out << QStringLiteral(".product { border-bottom: 1px solid %1; padding: 1em 0; }\n")
                .arg(HTMLUtils::colorToCss(QColor(0, 0, 0, 40)));
     out << QStringLiteral(".product img { max-width: 256px; display: block; }\n");
+    out << QStringLiteral(".photo { max-width: 100%; height: auto; }\n");
     out.decrementIndent();
     out << QStringLiteral("</style>\n");
     out.decrementIndent();
