@@ -5,10 +5,19 @@
 // mapping are the same in both languages; a dialect supplies what differs (quoting, numbers,
 // and which array and map writers nested values go to).
 
+#include "LarkLog.h"
+
 #include <QMap>
 #include <QStringList>
 #include <QTextStream>
 #include <QVariant>
+
+// The writers' guard against a null stream: logs the misuse (in the calling function's name) and returns.
+#define LARK_CHECK_STREAM(stream)                     \
+    if (!(stream)) {                                  \
+        LARK_CRITICAL << "bad usage!! null stream";   \
+        return;                                       \
+    }
 
 namespace CodeWriter {
 

@@ -8,12 +8,6 @@
 
 #include <cmath>
 
-#define LARK_CHECK_STREAM(stream)                     \
-    if (!(stream)) {                                  \
-        LARK_CRITICAL << "bad usage!! null stream";   \
-        return;                                       \
-    }
-
 namespace {
 
 // Largest integer that a JavaScript number holds exactly.

@@ -8,12 +8,6 @@
 #include <cmath>
 #include <limits>
 
-#define LARK_CHECK_STREAM(stream)                     \
-    if (!(stream)) {                                  \
-        LARK_CRITICAL << "bad usage!! null stream";   \
-        return;                                       \
-    }
-
 QString PhpCodeHelpers::quotedStringPrivate(const QString& text)
 {
     QString result;

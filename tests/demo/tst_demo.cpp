@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <TestFiles.h>
 
 namespace {
 
@@ -39,12 +40,6 @@ Run run(const QString& program, const QStringList& arguments, int timeout = 1200
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
-}
-
-QByteArray read(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString decodeEntities(QString text)
@@ -86,7 +81,7 @@ void tst_Demo::initTestCase()
     const Run result = run(QStringLiteral(LARK_DEMO_PROGRAM), {QStringLiteral("--output"), mOut});
     QVERIFY2(result.exitCode == 0, result.err.constData());
     QVERIFY(result.out.contains("Open "));
-    mManifest = QJsonDocument::fromJson(read(mOut + "/manifest.json")).object();
+    mManifest = QJsonDocument::fromJson(readFile(mOut + "/manifest.json")).object();
     QVERIFY(!mManifest.isEmpty());
 }
 
@@ -207,7 +202,7 @@ void tst_Demo::photoIsUprightProgressiveAndSmall()
     const QImage image = reader.read();
     const QColor top = image.pixelColor(image.width() / 2, 5); // the red bar is at the top when upright
     QVERIFY2(top.red() > 150 && top.green() < 90, qPrintable(top.name()));
-    QVERIFY(read(photo).contains(QByteArray("\xFF\xC2", 2))); // progressive scan
+    QVERIFY(readFile(photo).contains(QByteArray("\xFF\xC2", 2))); // progressive scan
     const QSize thumbnail = QImageReader(mOut + "/images/thumbnail.jpg").size();
     QCOMPARE(thumbnail.width(), thumbnail.height());
     QVERIFY(thumbnail.width() <= 256);
@@ -218,10 +213,10 @@ void tst_Demo::frenchPage()
     const QString out = mTemp.filePath(QStringLiteral("fr"));
     const Run result = run(QStringLiteral(LARK_DEMO_PROGRAM), {"--output", out, "--language", "fr", "--country", "de"});
     QVERIFY2(result.exitCode == 0, result.err.constData());
-    const QString html = QString::fromUtf8(read(out + "/index.html"));
+    const QString html = QString::fromUtf8(readFile(out + "/index.html"));
     QVERIFY(html.contains(QStringLiteral("Ajouter au panier")));
     QVERIFY(html.contains(QStringLiteral("<html lang=\"fr\">")));
-    QVERIFY(read(out + "/config.php").contains("const SHOP_COUNTRY='DE'"));
+    QVERIFY(readFile(out + "/config.php").contains("const SHOP_COUNTRY='DE'"));
 }
 
 void tst_Demo::lockedFolderIsRefused()

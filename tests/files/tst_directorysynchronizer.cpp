@@ -8,19 +8,16 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <TestFiles.h>
 
 static void write(const QString& path, const QByteArray& content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
+    QVERIFY2(writeFile(path, content, true), qPrintable(path));
 }
 
 static QByteArray read(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return QFileInfo::exists(path) ? readFile(path) : QByteArray("<missing>");
 }
 
 // Relative path -> content of every file below root (hidden ones included).

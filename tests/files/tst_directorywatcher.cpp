@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <TestFiles.h>
 
 #include <cstdio>
 
@@ -24,10 +25,7 @@ struct Reports {
 
 static void write(const QString& path, const QByteArray& content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
+    QVERIFY2(writeFile(path, content, true), qPrintable(path));
 }
 
 class tst_DirectoryWatcher : public QObject

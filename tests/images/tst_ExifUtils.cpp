@@ -8,22 +8,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <TestFiles.h>
 
 using namespace ExifFixtures;
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray withOrientation(bool big, const Entry& orientation)
 {

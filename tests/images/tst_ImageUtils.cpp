@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <TestFiles.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -18,18 +19,6 @@ using namespace ExifFixtures;
 Q_DECLARE_METATYPE(ImageUtils::OptionsImageCopy)
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Segment markers of a JPEG file up to the start of the image data.
 QList<int> jpegMarkers(const QByteArray& jpeg)

@@ -6,17 +6,9 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include "MarkingTranslator.h"
+
 namespace {
-// Marks every text it is asked for with its context.
-class MarkingTranslator : public QTranslator
-{
-public:
-    QString translate(const char* context, const char* source, const char*, int) const override
-    {
-        return QStringLiteral("<%1>%2").arg(QLatin1String(context), QString::fromUtf8(source));
-    }
-    bool isEmpty() const override { return false; }
-};
 
 QJsonObject entry(const QString& family, const QJsonArray& variants)
 {
