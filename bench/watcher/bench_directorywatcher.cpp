@@ -1,6 +1,9 @@
 // Folder watching against KDirWatch on the same tree, in one run:
 //  - the time to start watching a tree of 10,000 files in 500 folders (setPath vs addDir);
 //  - the time from creating 100 new files to the last report.
+// Also the floors of a watcher that watches every file on its own (KDirWatch watches the folders
+// only): one bare inotify_add_watch per file of the tree, and the files handed to
+// QFileSystemWatcher objects of 500 paths each, the tree already listed.
 #include <DirectoryWatcher.h>
 
 #include <KDirWatch>
@@ -10,8 +13,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -61,6 +68,36 @@ qint64 timeReports(const QString& folder, int& reports, int round)
     return timer.nsecsElapsed() / 1000;
 }
 
+// One bare inotify watch per file of the tree, in microseconds.
+qint64 timeBareFileWatches(const QStringList& files)
+{
+    const int fd = inotify_init1(IN_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    QVector<QByteArray> names;
+    names.reserve(files.size());
+    for (const QString& file : files)
+        names << QFile::encodeName(file);
+    QElapsedTimer timer;
+    timer.start();
+    for (const QByteArray& name : qAsConst(names))
+        inotify_add_watch(fd, name.constData(), IN_ATTRIB | IN_MODIFY | IN_MOVE | IN_MOVE_SELF | IN_DELETE_SELF);
+    const qint64 elapsed = timer.nsecsElapsed() / 1000;
+    close(fd);
+    return elapsed;
+}
+
+// The files handed to Qt watchers of 500 paths each, in microseconds.
+qint64 timeQtFileWatches(const QStringList& files)
+{
+    QObject owner;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < files.size(); i += 500)
+        (new QFileSystemWatcher(&owner))->addPaths(files.mid(i, 500));
+    return timer.nsecsElapsed() / 1000;
+}
+
 qint64 median(QVector<qint64> values)
 {
     std::sort(values.begin(), values.end());
@@ -76,7 +113,13 @@ int main(int argc, char* argv[])
     makeTree(temp.path());
     const QString target = temp.path() + QStringLiteral("/t3/s28");
 
-    QVector<qint64> oursStart, peerStart, oursReport, peerReport;
+    QStringList files;
+    for (int f = 0; f < FOLDERS; ++f)
+        for (int i = 0; i < FILES_PER_FOLDER; ++i)
+            files << (f < 25 ? QStringLiteral("%1/t%2/file%3.txt").arg(temp.path()).arg(f).arg(i)
+                             : QStringLiteral("%1/t%2/s%3/file%4.txt").arg(temp.path()).arg(f % 25).arg(f).arg(i));
+
+    QVector<qint64> oursStart, peerStart, oursReport, peerReport, bareStart, qtStart;
     for (int round = 0; round < ROUNDS; ++round) {
         int reports = 0;
         {
@@ -102,6 +145,8 @@ int main(int argc, char* argv[])
             if (reports < NEW_FILES)
                 std::fprintf(stderr, "KDirWatch: only %d reports\n", reports);
         }
+        bareStart << timeBareFileWatches(files);
+        qtStart << timeQtFileWatches(files);
     }
 
     const double startRatio = double(median(oursStart)) / double(median(peerStart));
@@ -109,6 +154,10 @@ int main(int argc, char* argv[])
     std::printf("tree: %d files in %d folders, %d rounds (medians)\n", FOLDERS * FILES_PER_FOLDER, FOLDERS, ROUNDS);
     std::printf("start watching:   DirectoryWatcher %8.1f ms   KDirWatch %8.1f ms   ratio %.2f\n",
                 median(oursStart) / 1000.0, median(peerStart) / 1000.0, startRatio);
+    std::printf("  floor, a bare inotify watch per file      %8.1f ms   ratio %.2f\n", median(bareStart) / 1000.0,
+                double(median(bareStart)) / double(median(peerStart)));
+    std::printf("  floor, the files given to Qt watchers     %8.1f ms   ratio %.2f\n", median(qtStart) / 1000.0,
+                double(median(qtStart)) / double(median(peerStart)));
     std::printf("100 new files:    DirectoryWatcher %8.1f ms   KDirWatch %8.1f ms   ratio %.2f\n",
                 median(oursReport) / 1000.0, median(peerReport) / 1000.0, reportRatio);
     return 0;

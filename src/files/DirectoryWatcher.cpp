@@ -21,12 +21,14 @@ DirectoryWatcher::~DirectoryWatcher()
 bool DirectoryWatcher::setPath(const QString& path)
 {
     delete mWatcher;
+    mShards.clear();
     mPendingRescans.clear();
     mWatchedFiles.clear();
     ++mGeneration;
     mWatcher = new QFileSystemWatcher(this);
     connect(mWatcher, SIGNAL(fileChanged(QString)), this, SLOT(onFilemod(QString)));
     connect(mWatcher, SIGNAL(directoryChanged(QString)), this, SLOT(onDirMod(QString)));
+    mShards.append(mWatcher);
 
     // Files found now are the starting point, not news.
     const bool wasBlocked = blockSignals(true);
@@ -44,40 +46,56 @@ bool DirectoryWatcher::setPath(const QString& path)
 
 namespace {
 
-// Hands the paths not watched yet to the watcher (Qt checks each path it is given against its
-// whole list, so a re-scan must not give it the whole tree again). Returns the paths added;
-// refused is set when the watcher refused some that it does not watch either.
-QStringList watchNewPaths(QFileSystemWatcher* watcher, const QStringList& paths, const QSet<QString>& watched,
-                          bool& refused)
+// Qt's cost of adding a path grows with the list of its watcher: files are spread over watchers
+// of this many paths. Each watcher takes one inotify instance (128 per user by default), so
+// their number is bounded and, beyond it, the smallest one takes the next slice.
+const int SHARD_FILES = 512;
+const int MAX_SHARDS = 16;
+
+} // namespace
+
+QFileSystemWatcher* DirectoryWatcher::shardWithRoom()
 {
-    refused = false;
-    QStringList fresh;
-    for (const QString& path : paths)
-        if (!watched.contains(path))
-            fresh.append(path);
-    if (fresh.isEmpty())
-        return fresh;
-    const QStringList failed = watcher->addPaths(fresh);
-    if (failed.isEmpty())
-        return fresh;
-    const QStringList nowList = watcher->files() + watcher->directories();
-    const QSet<QString> now(nowList.cbegin(), nowList.cend());
-    const QSet<QString> failedSet(failed.cbegin(), failed.cend());
-    QStringList refusedPaths, added;
-    for (const QString& path : failed)
-        if (!now.contains(path))
-            refusedPaths.append(path);
-    for (const QString& path : fresh)
-        if (!failedSet.contains(path))
-            added.append(path);
-    if (!refusedPaths.isEmpty()) {
-        LARK_CRITICAL << "Impossible to add to Watcher :" << refusedPaths;
-        refused = true;
+    QFileSystemWatcher* smallest = mShards.first();
+    for (QFileSystemWatcher* shard : qAsConst(mShards)) {
+        if (shard->files().size() < SHARD_FILES)
+            return shard;
+        if (shard->files().size() < smallest->files().size())
+            smallest = shard;
+    }
+    if (mShards.size() >= MAX_SHARDS)
+        return smallest;
+    auto* shard = new QFileSystemWatcher(mWatcher); // goes with the main watcher
+    connect(shard, SIGNAL(fileChanged(QString)), this, SLOT(onFilemod(QString)));
+    mShards.append(shard);
+    return shard;
+}
+
+// Watches the given files, not watched yet; returns those now watched. refused gets those that
+// the system refused and that still exist (a file removed meanwhile is simply gone).
+QStringList DirectoryWatcher::watchFiles(const QStringList& fresh, QStringList& refused)
+{
+    QStringList added;
+    for (int next = 0; next < fresh.size();) {
+        QFileSystemWatcher* shard = shardWithRoom();
+        const int room = qMax(SHARD_FILES - shard->files().size(), SHARD_FILES / 4);
+        const QStringList slice = fresh.mid(next, room);
+        next += slice.size();
+        const QStringList failed = shard->addPaths(slice);
+        if (failed.isEmpty()) {
+            added += slice;
+            continue;
+        }
+        const QSet<QString> failedSet(failed.cbegin(), failed.cend());
+        for (const QString& path : slice) {
+            if (!failedSet.contains(path))
+                added.append(path);
+            else if (QFileInfo::exists(path))
+                refused.append(path);
+        }
     }
     return added;
 }
-
-} // namespace
 
 bool DirectoryWatcher::addDir(const QString& dir)
 {
@@ -85,20 +103,38 @@ bool DirectoryWatcher::addDir(const QString& dir)
 
     QStringList files;
     FileUtils::old::listFilesInFileSystem(dir, files, true, nullptr, dir);
-    bool refused = false;
-    const QStringList added = watchNewPaths(mWatcher, files, mWatchedFiles, refused);
+    QStringList fresh; // Qt would check the whole tree against its lists again
+    for (const QString& file : qAsConst(files))
+        if (!mWatchedFiles.contains(file))
+            fresh.append(file);
+    QStringList refused;
+    const QStringList added = watchFiles(fresh, refused);
     for (const QString& file : added)
         mWatchedFiles.insert(file);
-    if (refused)
+    if (!refused.isEmpty()) {
+        LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
         return false; // files found in this pass are not reported
+    }
     for (const QString& file : added)
         emit addedFiles(file);
 
     QStringList folders;
     FileUtils::listDirectoriesInFileSystem(dir, folders, true);
-    const QStringList watchedFolders = mWatcher->directories();
-    watchNewPaths(mWatcher, folders, QSet<QString>(watchedFolders.cbegin(), watchedFolders.cend()), refused);
-    return !refused;
+    const QStringList watchedList = mWatcher->directories();
+    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
+    QStringList freshFolders;
+    for (const QString& folder : qAsConst(folders))
+        if (!watched.contains(folder))
+            freshFolders.append(folder);
+    if (freshFolders.isEmpty())
+        return true;
+    for (const QString& folder : mWatcher->addPaths(freshFolders))
+        if (QFileInfo(folder).isDir()) // not removed meanwhile
+            refused.append(folder);
+    if (refused.isEmpty())
+        return true;
+    LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
+    return false;
 }
 
 void DirectoryWatcher::onDirMod(const QString& str)
@@ -121,7 +157,8 @@ void DirectoryWatcher::onFilemod(const QString& file)
 {
     // Qt stops watching a path whose file was removed or replaced: so do we, and the next
     // re-scan of its folder watches (and reports) whatever file is there now.
-    if (!mWatcher->files().contains(file))
+    const auto* shard = qobject_cast<const QFileSystemWatcher*>(sender());
+    if (shard && !shard->files().contains(file))
         mWatchedFiles.remove(file);
     if (!QFileInfo::exists(file))
         emit deletedFile(file);

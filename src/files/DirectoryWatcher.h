@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QVector>
 
 class QFileSystemWatcher;
 
@@ -37,8 +38,13 @@ private slots:
 
 private:
     bool addDir(const QString& dir);
+    QStringList watchFiles(const QStringList& fresh, QStringList& refused);
+    QFileSystemWatcher* shardWithRoom();
 
+    /// Watches the folders and the first files; more files go to further watchers (its children)
+    /// because Qt checks every path it is given against the whole list of its watcher.
     QFileSystemWatcher* mWatcher;
+    QVector<QFileSystemWatcher*> mShards; // the watchers of files, mWatcher first
     QString mPath;
     /// Folders whose deferred re-scan is already queued: one is enough for a burst.
     QSet<QString> mPendingRescans;
