@@ -72,7 +72,8 @@ QFileSystemWatcher* DirectoryWatcher::shardWithRoom()
 }
 
 // Watches the given files, not watched yet; returns those now watched. refused gets those that
-// the system refused and that still exist (a file removed meanwhile is simply gone).
+// the system refused and that still exist (a file removed meanwhile is simply gone; one that
+// exists again after a failure gets a second try).
 QStringList DirectoryWatcher::watchFiles(const QStringList& fresh, QStringList& refused)
 {
     QStringList added;
@@ -87,8 +88,19 @@ QStringList DirectoryWatcher::watchFiles(const QStringList& fresh, QStringList& 
             continue;
         }
         const QSet<QString> failedSet(failed.cbegin(), failed.cend());
+        QStringList again; // still there: refused, or removed and created anew meanwhile
         for (const QString& path : slice) {
             if (!failedSet.contains(path))
+                added.append(path);
+            else if (QFileInfo::exists(path))
+                again.append(path);
+        }
+        if (again.isEmpty())
+            continue;
+        const QStringList failedAgain = shard->addPaths(again);
+        const QSet<QString> failedAgainSet(failedAgain.cbegin(), failedAgain.cend());
+        for (const QString& path : qAsConst(again)) {
+            if (!failedAgainSet.contains(path))
                 added.append(path);
             else if (QFileInfo::exists(path))
                 refused.append(path);

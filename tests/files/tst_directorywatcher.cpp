@@ -222,7 +222,7 @@ void tst_DirectoryWatcher::vanishedFilesDoNotHideTheOthers()
     // that is no refusal, and the other new files of that pass are still reported.
     QTemporaryDir temp;
     const QString root = temp.path();
-    for (int i = 0; i < 2000; ++i) // a long listing widens the window
+    for (int i = 0; i < 200; ++i) // a longer listing widens the window
         write(root + QStringLiteral("/old%1.txt").arg(i), "o");
     DirectoryWatcher watcher;
     Reports reports(watcher);
@@ -254,7 +254,7 @@ void tst_DirectoryWatcher::vanishedFilesDoNotHideTheOthers()
     QTRY_VERIFY_WITH_TIMEOUT(allReported(), 10000);
     stop = true;
     churn.join();
-    QCOMPARE(logs.count(Logwell::LogCritical), 0);
+    QVERIFY2(logs.count(Logwell::LogCritical) == 0, qPrintable(logs.dump().left(2000)));
 }
 
 namespace {
