@@ -82,29 +82,21 @@ QStringList DirectoryWatcher::watchFiles(const QStringList& fresh, QStringList& 
         const int room = qMax(SHARD_FILES - shard->files().size(), SHARD_FILES / 4);
         const QStringList slice = fresh.mid(next, room);
         next += slice.size();
-        const QStringList failed = shard->addPaths(slice);
-        if (failed.isEmpty()) {
-            added += slice;
-            continue;
+        // Still there after a failure: refused, or removed and created anew meanwhile (one more try).
+        QStringList pending = slice;
+        for (int attempt = 0; attempt < 2 && !pending.isEmpty(); ++attempt) {
+            const QStringList failed = shard->addPaths(pending);
+            const QSet<QString> failedSet(failed.cbegin(), failed.cend());
+            QStringList again;
+            for (const QString& path : qAsConst(pending)) {
+                if (!failedSet.contains(path))
+                    added.append(path);
+                else if (QFileInfo::exists(path))
+                    again.append(path);
+            }
+            pending = again;
         }
-        const QSet<QString> failedSet(failed.cbegin(), failed.cend());
-        QStringList again; // still there: refused, or removed and created anew meanwhile
-        for (const QString& path : slice) {
-            if (!failedSet.contains(path))
-                added.append(path);
-            else if (QFileInfo::exists(path))
-                again.append(path);
-        }
-        if (again.isEmpty())
-            continue;
-        const QStringList failedAgain = shard->addPaths(again);
-        const QSet<QString> failedAgainSet(failedAgain.cbegin(), failedAgain.cend());
-        for (const QString& path : qAsConst(again)) {
-            if (!failedAgainSet.contains(path))
-                added.append(path);
-            else if (QFileInfo::exists(path))
-                refused.append(path);
-        }
+        refused += pending;
     }
     return added;
 }
