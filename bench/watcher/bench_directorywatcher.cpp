@@ -31,19 +31,23 @@ const int FILES_PER_FOLDER = 20;
 const int NEW_FILES = 100;
 const int ROUNDS = 5;
 
-void makeTree(const QString& root)
+// Returns the paths of the files it wrote.
+QStringList makeTree(const QString& root)
 {
+    QStringList files;
     for (int f = 0; f < FOLDERS; ++f) {
         // 25 top folders of 20 sub-folders each (the top folders hold files too).
         const QString folder = f < 25 ? QStringLiteral("%1/t%2").arg(root).arg(f)
                                       : QStringLiteral("%1/t%2/s%3").arg(root).arg(f % 25).arg(f);
         QDir().mkpath(folder);
         for (int i = 0; i < FILES_PER_FOLDER; ++i) {
-            QFile file(QStringLiteral("%1/file%2.txt").arg(folder).arg(i));
+            files << QStringLiteral("%1/file%2.txt").arg(folder).arg(i);
+            QFile file(files.last());
             file.open(QIODevice::WriteOnly);
             file.write("content");
         }
     }
+    return files;
 }
 
 // Creates the new files in one folder and waits for count reports (30 s at most).
@@ -110,14 +114,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
-    makeTree(temp.path());
+    const QStringList files = makeTree(temp.path());
     const QString target = temp.path() + QStringLiteral("/t3/s28");
-
-    QStringList files;
-    for (int f = 0; f < FOLDERS; ++f)
-        for (int i = 0; i < FILES_PER_FOLDER; ++i)
-            files << (f < 25 ? QStringLiteral("%1/t%2/file%3.txt").arg(temp.path()).arg(f).arg(i)
-                             : QStringLiteral("%1/t%2/s%3/file%4.txt").arg(temp.path()).arg(f % 25).arg(f).arg(i));
 
     QVector<qint64> oursStart, peerStart, oursReport, peerReport, bareStart, qtStart;
     for (int round = 0; round < ROUNDS; ++round) {

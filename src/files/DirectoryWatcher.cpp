@@ -52,6 +52,16 @@ namespace {
 const int SHARD_FILES = 512;
 const int MAX_SHARDS = 16;
 
+// The paths not in watched: Qt would check the whole tree against its lists again.
+QStringList notWatched(const QStringList& paths, const QSet<QString>& watched)
+{
+    QStringList fresh;
+    for (const QString& path : paths)
+        if (!watched.contains(path))
+            fresh.append(path);
+    return fresh;
+}
+
 } // namespace
 
 QFileSystemWatcher* DirectoryWatcher::shardWithRoom()
@@ -107,12 +117,8 @@ bool DirectoryWatcher::addDir(const QString& dir)
 
     QStringList files;
     FileUtils::old::listFilesInFileSystem(dir, files, true, nullptr, dir);
-    QStringList fresh; // Qt would check the whole tree against its lists again
-    for (const QString& file : qAsConst(files))
-        if (!mWatchedFiles.contains(file))
-            fresh.append(file);
     QStringList refused;
-    const QStringList added = watchFiles(fresh, refused);
+    const QStringList added = watchFiles(notWatched(files, mWatchedFiles), refused);
     for (const QString& file : added)
         mWatchedFiles.insert(file);
     if (!refused.isEmpty()) {
@@ -125,11 +131,7 @@ bool DirectoryWatcher::addDir(const QString& dir)
     QStringList folders;
     FileUtils::listDirectoriesInFileSystem(dir, folders, true);
     const QStringList watchedList = mWatcher->directories();
-    const QSet<QString> watched(watchedList.cbegin(), watchedList.cend());
-    QStringList freshFolders;
-    for (const QString& folder : qAsConst(folders))
-        if (!watched.contains(folder))
-            freshFolders.append(folder);
+    const QStringList freshFolders = notWatched(folders, QSet<QString>(watchedList.cbegin(), watchedList.cend()));
     if (freshFolders.isEmpty())
         return true;
     for (const QString& folder : mWatcher->addPaths(freshFolders))

@@ -33,6 +33,13 @@ static void write(const QString& path, const QByteArray& content)
     QVERIFY2(writeFile(path, content, true), qPrintable(path));
 }
 
+// f0000.txt, f0001.txt, ...: the name order is the number order.
+static void writeNumbered(const QString& root, int count)
+{
+    for (int i = 0; i < count; ++i)
+        write(root + QStringLiteral("/f%1.txt").arg(i, 4, 10, QLatin1Char('0')), "x");
+}
+
 class tst_DirectoryWatcher : public QObject
 {
     Q_OBJECT
@@ -200,8 +207,7 @@ void tst_DirectoryWatcher::largeTreeIsWatchedWhole()
     // More files than one Qt watcher is given: every file stays watched, wherever it went.
     QTemporaryDir temp;
     const QString root = temp.path();
-    for (int i = 0; i < 1300; ++i)
-        write(root + QStringLiteral("/f%1.txt").arg(i, 4, 10, QLatin1Char('0')), "x");
+    writeNumbered(root, 1300);
     DirectoryWatcher watcher;
     Reports reports(watcher);
     QVERIFY(watcher.setPath(root));
@@ -288,8 +294,7 @@ void tst_DirectoryWatcher::refusedWatchesAreReported()
     // A user namespace of our own lowers the inotify watch limit for the child alone.
     QTemporaryDir temp;
     const QString root = temp.path();
-    for (int i = 0; i < 1000; ++i)
-        write(root + QStringLiteral("/f%1.txt").arg(i, 4, 10, QLatin1Char('0')), "x");
+    writeNumbered(root, 1000);
     QProcess child;
     child.start(QStringLiteral("unshare"),
                 {QStringLiteral("-U"), QStringLiteral("-r"), QStringLiteral("sh"), QStringLiteral("-c"),
