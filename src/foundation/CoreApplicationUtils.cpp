@@ -9,11 +9,14 @@
 #include <QLocale>
 #include <QUrl>
 
-CoreApplicationUtils::CodeApplication CoreApplicationUtils::mCodeApplication = CoreApplicationUtils::CodeUndefined;
-QString CoreApplicationUtils::mApplicationCompanyName;
-QString CoreApplicationUtils::mApplicationName;
-QString CoreApplicationUtils::mApplicationVersion;
-QString CoreApplicationUtils::mApplicationRevision;
+namespace {
+// The identity, process-wide; set at start-up on the main thread.
+CoreApplicationUtils::CodeApplication mCodeApplication = CoreApplicationUtils::CodeUndefined;
+QString mApplicationCompanyName;
+QString mApplicationName;
+QString mApplicationVersion;
+QString mApplicationRevision;
+} // namespace
 
 CoreApplicationUtils::CoreApplicationUtils(QObject* parent)
     : QObject(parent)

@@ -57,13 +57,6 @@ public:
 
     /// Nothing to do on this platform.
     static void fixOSXDialogFocusBug();
-
-private:
-    static CodeApplication mCodeApplication;
-    static QString mApplicationCompanyName;
-    static QString mApplicationName;
-    static QString mApplicationVersion;
-    static QString mApplicationRevision;
 };
 
 #endif // COREAPPLICATIONUTILS_H

@@ -3,20 +3,54 @@
 #include "LarkLog.h"
 #include "ObjectTree.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 
 QMap<ErrorableCode, QString> Errorable::sErrorMessages;
 QMap<ErrorableCode, QString> Errorable::sOverriddenErrorMessage;
 
-Errorable::Errorable() = default;
-Errorable::~Errorable() = default;
-Errorable::Errorable(const Errorable& other) = default;
-Errorable& Errorable::operator=(const Errorable& other) = default;
-
-Errorable* Errorable::errorableParent() const
+class ErrorablePrivate
 {
-    return dynamic_cast<Errorable*>(mErrorableParent.data());
+public:
+    explicit ErrorablePrivate(Errorable* owner) : q(owner) {}
+
+    Errorable* errorableParent() const { return dynamic_cast<Errorable*>(mErrorableParent.data()); }
+    void propagateError(ErrorableCode& travelling);
+    void clearSelfErrorPrivate();
+    void clearParentsErrorPrivate();
+    void clearChildrenErrorPrivate();
+
+    Errorable* const q;
+    QPointer<QObject> mErrorableParent;
+    QString mErrorableLocation;
+    QList<QPointer<QObject>> mErrorableChildren;
+    ErrorableCode mError;
+    QStack<ErrorableCode> mErrorStack;
+};
+
+Errorable::Errorable()
+    : d(new ErrorablePrivate(this))
+{
+}
+
+Errorable::~Errorable() = default;
+
+Errorable::Errorable(const Errorable& other)
+    : d(new ErrorablePrivate(this))
+{
+    *this = other;
+}
+
+Errorable& Errorable::operator=(const Errorable& other)
+{
+    d->mErrorableParent = other.d->mErrorableParent;
+    d->mErrorableLocation = other.d->mErrorableLocation;
+    d->mErrorableChildren = other.d->mErrorableChildren;
+    d->mError = other.d->mError;
+    d->mErrorStack = other.d->mErrorStack;
+    return *this;
 }
 
 void Errorable::_addErrorableChild(Errorable& child, const char* place, int line)
@@ -27,15 +61,15 @@ void Errorable::_addErrorableChild(Errorable& child, const char* place, int line
         return;
     }
     // A carrier that became its own ancestor would make propagation and clearing endless.
-    for (const Errorable* ancestor = this; ancestor; ancestor = ancestor->errorableParent()) {
+    for (const Errorable* ancestor = this; ancestor; ancestor = ancestor->d->errorableParent()) {
         if (ancestor == &child) {
             LARK_CRITICAL << "###Errorable child would become its own ancestor###";
             return;
         }
     }
-    mErrorableChildren.append(QPointer<QObject>(childObject));
-    child.mErrorableParent = dynamic_cast<QObject*>(this);
-    child.mErrorableLocation = QStringLiteral("%1:%2").arg(QString::fromUtf8(place ? place : ""), QString::number(line));
+    d->mErrorableChildren.append(QPointer<QObject>(childObject));
+    child.d->mErrorableParent = dynamic_cast<QObject*>(this);
+    child.d->mErrorableLocation = QStringLiteral("%1:%2").arg(QString::fromUtf8(place ? place : ""), QString::number(line));
 }
 
 void Errorable::_setError(const ErrorableCode& code)
@@ -44,27 +78,27 @@ void Errorable::_setError(const ErrorableCode& code)
         LARK_CRITICAL << "###Deja une erreur de declenchee, merci de mieux gerez l'interruption du parent";
         return;
     }
-    mError = code;
-    propagateError(mError);
+    d->mError = code;
+    d->propagateError(d->mError);
 }
 
-void Errorable::propagateError(ErrorableCode& travelling)
+void ErrorablePrivate::propagateError(ErrorableCode& travelling)
 {
     if (Errorable* parent = errorableParent()) {
         travelling.addCallStep(mErrorableLocation);
-        parent->propagateError(travelling);
+        parent->d->propagateError(travelling);
     } else {
-        travelling.addCallStepsNE(ObjectTree::parentClassNames(dynamic_cast<const QObject*>(this)));
+        travelling.addCallStepsNE(ObjectTree::parentClassNames(dynamic_cast<const QObject*>(q)));
     }
     mErrorStack.insert(0, travelling);
 }
 
 ErrorableCode Errorable::error() const
 {
-    if (mError.isValid())
-        return mError;
-    if (!mErrorStack.isEmpty())
-        return mErrorStack.first();
+    if (d->mError.isValid())
+        return d->mError;
+    if (!d->mErrorStack.isEmpty())
+        return d->mErrorStack.first();
     return ErrorableCode();
 }
 
@@ -93,47 +127,47 @@ const QString Errorable::overriddenErrorMessage(const ErrorableCode& code)
 
 QStack<ErrorableCode> Errorable::errorStack() const
 {
-    return mErrorStack;
+    return d->mErrorStack;
 }
 
 bool Errorable::hasErrorSelfError() const
 {
-    return mError.isValid();
+    return d->mError.isValid();
 }
 
 void Errorable::clearError()
 {
-    clearSelfErrorPrivate();
-    clearParentsErrorPrivate();
-    clearChildrenErrorPrivate();
+    d->clearSelfErrorPrivate();
+    d->clearParentsErrorPrivate();
+    d->clearChildrenErrorPrivate();
 }
 
-void Errorable::clearSelfErrorPrivate()
+void ErrorablePrivate::clearSelfErrorPrivate()
 {
     mError = ErrorableCode();
     mErrorStack.clear();
 }
 
-void Errorable::clearParentsErrorPrivate()
+void ErrorablePrivate::clearParentsErrorPrivate()
 {
-    for (Errorable* parent = errorableParent(); parent; parent = parent->errorableParent())
-        parent->clearSelfErrorPrivate();
+    for (Errorable* parent = errorableParent(); parent; parent = parent->d->errorableParent())
+        parent->d->clearSelfErrorPrivate();
 }
 
-void Errorable::clearChildrenErrorPrivate()
+void ErrorablePrivate::clearChildrenErrorPrivate()
 {
     // Child lists are not guarded against re-attachment, so remember who was cleared.
-    QSet<const Errorable*> visited{this};
-    QList<Errorable*> pending{this};
+    QSet<const Errorable*> visited{q};
+    QList<Errorable*> pending{q};
     while (!pending.isEmpty()) {
         Errorable* current = pending.takeFirst();
         QList<Errorable*> children;
-        for (const QPointer<QObject>& pointer : qAsConst(current->mErrorableChildren)) {
+        for (const QPointer<QObject>& pointer : qAsConst(current->d->mErrorableChildren)) {
             Errorable* child = dynamic_cast<Errorable*>(pointer.data());
             if (!child || visited.contains(child))
                 continue;
             visited.insert(child);
-            child->clearSelfErrorPrivate();
+            child->d->clearSelfErrorPrivate();
             children.append(child);
         }
         // Depth first, in list order: the children of a child come before its next sibling.

@@ -5,12 +5,12 @@
 
 #include "ErrorableCode.h"
 
-#include <QList>
 #include <QMap>
-#include <QPointer>
 #include <QStack>
 
-class QObject;
+#include <memory>
+
+class ErrorablePrivate;
 
 /// Mix-in for QObject classes that raise errors and carry them up a tree of error carriers.
 /// A class derives from QObject and Errorable; parents attach their children explicitly.
@@ -48,17 +48,8 @@ protected:
     void _setError(const ErrorableCode& code);
 
 private:
-    void propagateError(ErrorableCode& travelling);
-    void clearSelfErrorPrivate();
-    void clearParentsErrorPrivate();
-    void clearChildrenErrorPrivate();
-    Errorable* errorableParent() const;
-
-    QPointer<QObject> mErrorableParent;
-    QString mErrorableLocation;
-    QList<QPointer<QObject>> mErrorableChildren;
-    ErrorableCode mError;
-    QStack<ErrorableCode> mErrorStack;
+    friend class ErrorablePrivate;
+    std::unique_ptr<ErrorablePrivate> d;
 };
 
 #endif // ERRORABLE_H

@@ -3,8 +3,11 @@
 
 #include "larkutils_export.h"
 
+#include <QSharedDataPointer>
 #include <QString>
 #include <QStringList>
+
+class ErrorableCodeData;
 
 /// One error: domain and number identify it; call steps record the way it took up the object tree.
 class LARKUTILS_EXPORT ErrorableCode
@@ -14,6 +17,10 @@ public:
     ErrorableCode();
     ErrorableCode(const QString& domain, int code, const QString& enumText = QString(),
                   const QString& detail = QString());
+    /// Implicitly shared: copies are cheap.
+    ErrorableCode(const ErrorableCode& other);
+    ErrorableCode& operator=(const ErrorableCode& other);
+    ~ErrorableCode();
 
     /// Same domain and number; call steps, detail and enum text do not count.
     bool operator==(const ErrorableCode& other) const;
@@ -31,10 +38,10 @@ public:
 
     /// Accessors of the fields.
     const QString& enumText() const;
-    const QString& domain() const { return mDomain; }
-    int code() const { return mCode; }
-    const QString& detail() const { return mDetail; }
-    const QStringList& callSteps() const { return mCallSteps; }
+    const QString& domain() const;
+    int code() const;
+    const QString& detail() const;
+    const QStringList& callSteps() const;
 
     /// The message of this code from Errorable's tables.
     const QString errorMessage() const;
@@ -44,11 +51,7 @@ public:
     QString toString(bool withCallStack) const;
 
 private:
-    QString mDomain;
-    qint32 mCode;
-    QStringList mCallSteps;
-    QString mDetail;
-    QString mEnumText;
+    QSharedDataPointer<ErrorableCodeData> d;
 };
 
 #endif // ERRORABLECODE_H

@@ -2,14 +2,22 @@
 
 #include "LarkLog.h"
 
+class GenericThreadPrivate
+{
+public:
+    std::function<void(QVariant&)> mFunction;
+    QVariant mResult;
+};
+
 GenericThread::GenericThread(QObject* parent)
     : Thread(parent)
+    , d(new GenericThreadPrivate)
 {
-    // Emitted from the ending thread itself, where mResult was written: first of the reactions to
+    // Emitted from the ending thread itself, where the result was written: first of the reactions to
     // finished(), so that the result is copied before a deletion can be posted, and its delivery
     // is the first event that wakes the receiver's thread.
     disconnect(this, &QThread::finished, this, &Thread::onFinished);
-    connect(this, &QThread::finished, this, [this]() { emit genericFinished(mResult); }, Qt::DirectConnection);
+    connect(this, &QThread::finished, this, [this]() { emit genericFinished(d->mResult); }, Qt::DirectConnection);
     connect(this, &QThread::finished, this, &Thread::onFinished);
     enableThreadDeleteOnFinished(true);
 }
@@ -26,7 +34,7 @@ GenericThread* GenericThread::runInGenericThread(const std::function<void(QVaria
                                                  const QObject* receiver, const char* slot)
 {
     GenericThread* thread = new GenericThread(nullptr);
-    thread->mFunction = function;
+    thread->d->mFunction = function;
     if (!receiver || !slot)
         LARK_CRITICAL << "no receiver or no slot: the result of the job is lost";
     else
@@ -37,9 +45,9 @@ GenericThread* GenericThread::runInGenericThread(const std::function<void(QVaria
 
 void GenericThread::run()
 {
-    if (!mFunction) {
+    if (!d->mFunction) {
         LARK_CRITICAL << "empty job: nothing to run, the result stays invalid";
         return;
     }
-    mFunction(mResult);
+    d->mFunction(d->mResult);
 }

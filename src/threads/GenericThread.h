@@ -8,6 +8,9 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
+
+class GenericThreadPrivate;
 
 /// Runs one job on a thread of its own, hands the job's result to a receiver's slot, then deletes
 /// itself.
@@ -36,8 +39,7 @@ protected:
     void run() override;
 
 private:
-    std::function<void(QVariant&)> mFunction;
-    QVariant mResult;
+    std::unique_ptr<GenericThreadPrivate> d;
 };
 
 #endif // GENERICTHREAD_H

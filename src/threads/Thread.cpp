@@ -1,6 +1,6 @@
 #include "Thread.h"
 
-#include "Threadable.h"
+#include "ThreadsPrivate.h"
 
 #include "LarkLog.h"
 
@@ -19,7 +19,7 @@
 
 namespace {
 
-// Locks mMutex. QMutex is locked inside QtCore, where ThreadSanitizer cannot see it, so the lock
+// Locks the thread's mutex. QMutex is locked inside QtCore, where ThreadSanitizer cannot see it, so the lock
 // is announced to it in sanitised builds (nothing is added otherwise).
 class MutexLocker
 {
@@ -81,10 +81,22 @@ const unsigned long LAST_CHANCE_WAIT_MS = 3000;
 // How long the destructor waits for a terminated thread to end.
 const unsigned long TERMINATE_WAIT_MS = 3000;
 
+// The thread's code has ended. QThread joins its thread through QtCore's own mutex, which
+// ThreadSanitizer cannot see.
+void announceEnded(Thread* thread)
+{
+#ifdef LARK_TSAN_ANNOTATIONS
+    __tsan_acquire(thread);
+#else
+    Q_UNUSED(thread)
+#endif
+}
+
 } // namespace
 
 Thread::Thread(QObject* parent)
     : QThread(parent)
+    , d(new ThreadPrivate)
 {
     if (parent) {
         connect(parent, &QObject::destroyed, this, &Thread::lastChanceBeforeDestroyed);
@@ -112,7 +124,7 @@ Thread::~Thread()
 void Thread::_terminateIfRunning()
 {
     if (!isRunning()) {
-        announceEnded();
+        announceEnded(this);
         return;
     }
     LARK_CRITICAL << metaObject()->className() << "Thread is still running on Destructor call!" << "\n"
@@ -128,9 +140,9 @@ void Thread::_terminateIfRunning()
 void Thread::requestInterruption()
 {
     // Under the mutex, so that a worker between its check and its wait cannot miss the request.
-    MutexLocker locker(&mMutex);
+    MutexLocker locker(&d->mMutex);
     QThread::requestInterruption();
-    mWaitCondition.wakeAll();
+    d->mWaitCondition.wakeAll();
 }
 
 bool Thread::stopAndWait(unsigned long time)
@@ -143,7 +155,7 @@ bool Thread::wait(QDeadlineTimer deadline)
 {
     const bool ended = QThread::wait(deadline);
     if (ended)
-        announceEnded();
+        announceEnded(this);
     return ended;
 }
 
@@ -151,7 +163,7 @@ bool Thread::wait(unsigned long time)
 {
     const bool ended = QThread::wait(time);
     if (ended)
-        announceEnded();
+        announceEnded(this);
     return ended;
 }
 
@@ -171,15 +183,15 @@ void Thread::enableThreadDeleteOnFinished(bool enable)
 
 void Thread::mainWaitForCondition()
 {
-    MutexLocker locker(&mMutex);
+    MutexLocker locker(&d->mMutex);
     if (QThread::isInterruptionRequested())
         return;
-    locker.wait(mWaitCondition);
+    locker.wait(d->mWaitCondition);
 }
 
 void Thread::mainWake()
 {
-    mWaitCondition.wakeAll();
+    d->mWaitCondition.wakeAll();
 }
 
 void Thread::emitThreadProgress(const QString& progress_level1, const QString& progress_level2)
@@ -189,7 +201,7 @@ void Thread::emitThreadProgress(const QString& progress_level1, const QString& p
 
 void Thread::addThreadableChild(Threadable& child)
 {
-    if (!Threadable::isAlive(&child)) {
+    if (!ThreadablePrivate::isAlive(&child)) {
         LARK_CRITICAL << "the work object is destroyed or being destroyed:" << static_cast<const void*>(&child);
         return;
     }
@@ -198,8 +210,8 @@ void Thread::addThreadableChild(Threadable& child)
 
 QList<QPointer<Threadable>> Thread::registeredThreadables() const
 {
-    MutexLocker locker(&mMutex);
-    return mThreadables;
+    MutexLocker locker(&d->mMutex);
+    return d->mThreadables;
 }
 
 void Thread::lastChanceBeforeDestroyed()
@@ -215,15 +227,7 @@ void Thread::onFinished()
 {
 }
 
-void Thread::announceEnded()
-{
-    // QThread joins its thread through QtCore's own mutex, which ThreadSanitizer cannot see.
-#ifdef LARK_TSAN_ANNOTATIONS
-    __tsan_acquire(this);
-#endif
-}
-
-void Thread::registerThreadable(Threadable* threadable)
+void ThreadPrivate::registerThreadable(Threadable* threadable)
 {
     MutexLocker locker(&mMutex);
     // Dead entries are dropped here, so that a long-lived thread's registry does not grow.

@@ -5,12 +5,13 @@
 
 #include <QDeadlineTimer>
 #include <QList>
-#include <QMutex>
 #include <QPointer>
 #include <QThread>
-#include <QWaitCondition>
+
+#include <memory>
 
 class Threadable;
+class ThreadPrivate;
 
 /// A QThread that always has an owner: it is asked to stop (and waited for, 3000 ms at most) when
 /// its owner is destroyed or the application quits, and is terminated as a last resort when it is
@@ -67,13 +68,8 @@ protected:
     void _terminateIfRunning();
 
 private:
-    friend class Threadable;
-    void registerThreadable(Threadable* threadable);
-    void announceEnded();
-
-    mutable QMutex mMutex;
-    QWaitCondition mWaitCondition;
-    QList<QPointer<Threadable>> mThreadables;
+    friend class ThreadPrivate;
+    std::unique_ptr<ThreadPrivate> d;
 };
 
 #endif // THREAD_H

@@ -1,11 +1,12 @@
 #include "Threadable.h"
 
-#include "Thread.h"
+#include "ThreadsPrivate.h"
 
 #include "LarkLog.h"
 
 Threadable::Threadable(QObject* parent)
     : QObject(parent)
+    , d(new ThreadablePrivate)
 {
 }
 
@@ -19,12 +20,12 @@ void Threadable::setThreadForInterrupt(Thread* thread)
         LARK_CRITICAL << "null thread given to" << metaObject()->className();
         return;
     }
-    mThread = thread;
-    thread->registerThreadable(this);
+    d->mThread = thread;
+    ThreadPrivate::get(thread)->registerThreadable(this);
 
-    mThreadableChildren.removeAll(QPointer<Threadable>());
+    d->mThreadableChildren.removeAll(QPointer<Threadable>());
     // A copy: an override may register more children while the walk goes on.
-    const QList<QPointer<Threadable>> children = mThreadableChildren;
+    const QList<QPointer<Threadable>> children = d->mThreadableChildren;
     for (const QPointer<Threadable>& child : children)
         if (child)
             child->setThreadForInterrupt(thread);
@@ -32,39 +33,39 @@ void Threadable::setThreadForInterrupt(Thread* thread)
 
 void Threadable::addThreadableChild(Threadable& child)
 {
-    if (!isAlive(&child)) {
+    if (!ThreadablePrivate::isAlive(&child)) {
         LARK_CRITICAL << "the work object is destroyed or being destroyed:" << static_cast<const void*>(&child);
         return;
     }
-    if (child.reaches(this)) {
+    if (ThreadablePrivate::reaches(&child, this)) {
         LARK_CRITICAL << "a work object cannot be its own descendant:" << child.metaObject()->className()
                       << static_cast<const void*>(&child);
         return;
     }
     bool listed = false;
-    for (const QPointer<Threadable>& registered : qAsConst(mThreadableChildren))
+    for (const QPointer<Threadable>& registered : qAsConst(d->mThreadableChildren))
         listed = listed || registered.data() == &child;
     if (!listed)
-        mThreadableChildren.append(QPointer<Threadable>(&child));
-    if (mThread)
-        child.setThreadForInterrupt(mThread.data());
+        d->mThreadableChildren.append(QPointer<Threadable>(&child));
+    if (d->mThread)
+        child.setThreadForInterrupt(d->mThread.data());
 }
 
 bool Threadable::isInterruptionRequested() const
 {
-    const Thread* thread = mThread.data();
+    const Thread* thread = d->mThread.data();
     return thread && thread->isInterruptionRequested();
 }
 
 void Threadable::requestInterruption()
 {
-    if (Thread* thread = mThread.data())
+    if (Thread* thread = d->mThread.data())
         thread->requestInterruption();
 }
 
 void Threadable::emitThreadProgressMessages(const QString& progress_level1, const QString& progress_level2)
 {
-    if (Thread* thread = mThread.data())
+    if (Thread* thread = d->mThread.data())
         thread->emitThreadProgress(progress_level1, progress_level2);
 }
 
@@ -78,18 +79,18 @@ void Threadable::sleep(unsigned long seconds) const
     QThread::sleep(seconds);
 }
 
-bool Threadable::isAlive(Threadable* object)
+bool ThreadablePrivate::isAlive(Threadable* object)
 {
     // Once ~QObject runs, the object's meta-object is QObject's and its tracked pointers are null.
     return object && qobject_cast<Threadable*>(object) && !QPointer<Threadable>(object).isNull();
 }
 
-bool Threadable::reaches(const Threadable* object) const
+bool ThreadablePrivate::reaches(const Threadable* owner, const Threadable* object)
 {
-    if (this == object)
+    if (owner == object)
         return true;
-    for (const QPointer<Threadable>& child : mThreadableChildren)
-        if (child && child->reaches(object))
+    for (const QPointer<Threadable>& child : owner->d->mThreadableChildren)
+        if (child && reaches(child.data(), object))
             return true;
     return false;
 }

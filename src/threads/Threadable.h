@@ -3,11 +3,12 @@
 
 #include "larkutils_export.h"
 
-#include <QList>
 #include <QObject>
-#include <QPointer>
+
+#include <memory>
 
 class Thread;
+class ThreadablePrivate;
 
 /// Base of work objects whose long operations run inside a Thread: they see its interruption
 /// request, sleep, and report progress through it. Work objects form trees that share one thread.
@@ -40,13 +41,8 @@ protected:
     void sleep(unsigned long seconds) const;
 
 private:
-    friend class Thread;
-    /// False for an object whose destruction has begun (its QObject part is all that is left).
-    static bool isAlive(Threadable* object);
-    bool reaches(const Threadable* object) const;
-
-    QPointer<Thread> mThread;
-    QList<QPointer<Threadable>> mThreadableChildren;
+    friend class ThreadablePrivate;
+    std::unique_ptr<ThreadablePrivate> d;
 };
 
 #endif // THREADABLE_H
