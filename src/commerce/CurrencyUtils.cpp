@@ -7,18 +7,18 @@
 
 #include <cmath>
 
-QMap<QString, QLocale> CurrencyUtils::mMapCurrencies;
-QMap<QString, int> CurrencyUtils::mMapNumericCodes;
-
 namespace {
+// The tables, built on first use (main thread).
+QMap<QString, QLocale> mMapCurrencies;
+QMap<QString, int> mMapNumericCodes;
+
 // Highest country number asked of the locale database; later numbers simply give nothing.
 const int LAST_COUNTRY_PROBED = 499;
 
 // From 2^52 on, a double has no fraction left to round (and the integer steps below would overflow).
 const double ROUNDING_LIMIT = 4503599627370496.0;
-}
 
-void CurrencyUtils::init()
+void init()
 {
     if (mMapNumericCodes.isEmpty()) {
         mMapNumericCodes.insert(QStringLiteral("EUR"), 978);
@@ -52,6 +52,7 @@ void CurrencyUtils::init()
         }
     }
 }
+} // namespace
 
 QStringList CurrencyUtils::listIsoCodes()
 {

@@ -31,11 +31,6 @@ public:
     /// The price for an input field: up to six decimals, trailing zeros removed ("12.5").
     static QString formatPrecisionPriceForInputLineEdit(double price);
 
-private:
-    static void init();
-
-    static QMap<QString, QLocale> mMapCurrencies;
-    static QMap<QString, int> mMapNumericCodes;
 };
 
 #endif // CURRENCYUTILS_H

@@ -18,14 +18,20 @@ const char* const CATEGORY_MEMBERS[] = {
     "parking_rate",       // 4
 };
 const int CATEGORY_COUNT = int(sizeof(CATEGORY_MEMBERS) / sizeof(CATEGORY_MEMBERS[0]));
-}
 
-bool TaxeRatesUtils::mInitialized = false;
-TaxeRatesUtils::RatesTable TaxeRatesUtils::mMapEuropeanRates;
+// The table, read on first use (main thread).
+bool mInitialized = false;
+TaxeRatesUtils::RatesTable mMapEuropeanRates;
+} // namespace
+
 
 double TaxeRatesUtils::europeanTax(const QString& country, int category)
 {
-    init();
+    if (!mInitialized) {
+        // A missing or broken resource leaves the table empty for good, silently.
+        mMapEuropeanRates = _ratesFromJson(FileUtils::readFileContent(QString::fromLatin1(RATES_RESOURCE), false));
+        mInitialized = true;
+    }
     return _rateIn(mMapEuropeanRates, country, category);
 }
 
@@ -60,11 +66,3 @@ double TaxeRatesUtils::_rateIn(const RatesTable& table, const QString& country, 
     return table.value(country.toLower()).value(category, -1.0);
 }
 
-void TaxeRatesUtils::init()
-{
-    if (mInitialized)
-        return;
-    // A missing or broken resource leaves the table empty for good, silently.
-    mMapEuropeanRates = _ratesFromJson(FileUtils::readFileContent(QString::fromLatin1(RATES_RESOURCE), false));
-    mInitialized = true;
-}

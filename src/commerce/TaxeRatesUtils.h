@@ -26,12 +26,6 @@ protected:
     static RatesTable _ratesFromJson(const QByteArray& json);
     /// The rate of a country and category in a table, -1.0 when absent.
     static double _rateIn(const RatesTable& table, const QString& country, int category);
-
-private:
-    static void init();
-
-    static bool mInitialized;
-    static RatesTable mMapEuropeanRates;
 };
 
 #endif // TAXERATESUTILS_H

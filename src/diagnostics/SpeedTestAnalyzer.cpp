@@ -2,20 +2,39 @@
 
 #include "StringUtils.h"
 
+#include <QElapsedTimer>
+#include <QList>
+#include <QSharedData>
+
 #include <limits>
 
-SpeedTestAnalyzer::SpeedTestAnalyzer(const QString& name)
-    : mName(name)
+class SpeedTestAnalyzerData : public QSharedData
 {
-    mTotalTimer.start();
-    mStepTimer.start();
+public:
+    QElapsedTimer mTotalTimer;
+    QElapsedTimer mStepTimer;
+    QList<UnitTestInfo> mSteps;
+    QString mName;
+    bool mEnabled = true;
+};
+
+SpeedTestAnalyzer::SpeedTestAnalyzer(const QString& name)
+    : d(new SpeedTestAnalyzerData)
+{
+    d->mName = name;
+    d->mTotalTimer.start();
+    d->mStepTimer.start();
 }
+
+SpeedTestAnalyzer::SpeedTestAnalyzer(const SpeedTestAnalyzer& other) = default;
+SpeedTestAnalyzer& SpeedTestAnalyzer::operator=(const SpeedTestAnalyzer& other) = default;
+SpeedTestAnalyzer::~SpeedTestAnalyzer() = default;
 
 void SpeedTestAnalyzer::append(const QString& stepName)
 {
-    if (!mEnabled)
+    if (!d->mEnabled)
         return;
-    mSteps.append(UnitTestInfo(stepName, mStepTimer));
+    d->mSteps.append(UnitTestInfo(stepName, d->mStepTimer));
 }
 
 SpeedTestAnalyzer& SpeedTestAnalyzer::operator<<(const QString& stepName)
@@ -26,29 +45,29 @@ SpeedTestAnalyzer& SpeedTestAnalyzer::operator<<(const QString& stepName)
 
 int SpeedTestAnalyzer::elapsed() const
 {
-    if (!mEnabled)
+    if (!d->mEnabled)
         return -1;
-    return int(qMin<qint64>(mTotalTimer.elapsed(), std::numeric_limits<int>::max()));
+    return int(qMin<qint64>(d->mTotalTimer.elapsed(), std::numeric_limits<int>::max()));
 }
 
 void SpeedTestAnalyzer::setEnabled(bool enabled)
 {
-    mEnabled = enabled;
+    d->mEnabled = enabled;
 }
 
 QString SpeedTestAnalyzer::speedTotalToString() const
 {
-    if (!mEnabled)
+    if (!d->mEnabled)
         return QString();
-    return StringUtils::formatDurationFromMSec(quint64(mTotalTimer.elapsed()));
+    return StringUtils::formatDurationFromMSec(quint64(d->mTotalTimer.elapsed()));
 }
 
 QString SpeedTestAnalyzer::toString() const
 {
-    if (!mEnabled)
+    if (!d->mEnabled)
         return QString();
-    QString text = mName + QStringLiteral(" Speed total =") + speedTotalToString() + QLatin1Char('\n');
-    for (const UnitTestInfo& step : mSteps)
+    QString text = d->mName + QStringLiteral(" Speed total =") + speedTotalToString() + QLatin1Char('\n');
+    for (const UnitTestInfo& step : d->mSteps)
         text += step.toString() + QLatin1Char('\n');
     return text;
 }

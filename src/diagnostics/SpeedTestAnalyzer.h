@@ -5,9 +5,10 @@
 
 #include "UnitTestInfo.h"
 
-#include <QElapsedTimer>
-#include <QList>
+#include <QSharedDataPointer>
 #include <QString>
+
+class SpeedTestAnalyzerData;
 
 /// A named stopwatch around a long operation: runs from its construction, records named steps
 /// back to back and reports the total and the steps. A disabled probe records and reports nothing.
@@ -16,6 +17,10 @@ class LARKUTILS_EXPORT SpeedTestAnalyzer
 public:
     /// Starts the total and step timers.
     explicit SpeedTestAnalyzer(const QString& name = QString());
+    /// Implicitly shared: a copy records on its own from then on.
+    SpeedTestAnalyzer(const SpeedTestAnalyzer& other);
+    SpeedTestAnalyzer& operator=(const SpeedTestAnalyzer& other);
+    ~SpeedTestAnalyzer();
 
     /// Records a step lasting from the previous step (or the construction) until now.
     void append(const QString& stepName);
@@ -33,11 +38,7 @@ public:
     QString toString() const;
 
 private:
-    QElapsedTimer mTotalTimer;
-    QElapsedTimer mStepTimer;
-    QList<UnitTestInfo> mSteps;
-    QString mName;
-    bool mEnabled = true;
+    QSharedDataPointer<SpeedTestAnalyzerData> d;
 };
 
 #endif // SPEEDTESTANALYZER_H

@@ -7,16 +7,19 @@
 
 #include <cstdlib>
 
-bool MathUtils::srandinit = false;
-
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
 
-void MathUtils::srandom()
+namespace {
+// The generator is seeded once, on the first draw.
+bool srandinit = false;
+
+void srandom()
 {
     qsrand(uint(QTime::currentTime().msec()));
     srandinit = true;
 }
+} // namespace
 
 int MathUtils::random(int min, int max)
 {

@@ -13,10 +13,6 @@ public:
     static bool randomTriggerOneIn(int n);
     /// Increments counter; true (and counter back to 0) once it reaches n.
     static bool counterTriggerOneIn(int n, int& counter);
-
-private:
-    static void srandom();
-    static bool srandinit;
 };
 
 #endif // MATHUTILS_H

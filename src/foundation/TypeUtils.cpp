@@ -2,10 +2,13 @@
 
 #include "LarkLog.h"
 
-QString TypeUtils::demangle(const char* typeName)
+namespace {
+// Type names as the compiler gives them (already readable with this compiler).
+QString demangle(const char* typeName)
 {
     return QString::fromUtf8(typeName);
 }
+} // namespace
 
 QString TypeUtils::name(const char* typeName)
 {

@@ -12,8 +12,6 @@ public:
     /// "class Thread *" -> "Thread*"; empty for a null name.
     static QString name(const char* typeName);
 
-private:
-    static QString demangle(const char* typeName);
 };
 
 #endif // TYPEUTILS_H

@@ -77,18 +77,25 @@ QString LocalisationTools::pathFile_QM(const QString& key)
     return path;
 }
 
-QTranslator* LocalisationTools::newTranslator()
+namespace {
+// The translator helpers, with the class's protected members at hand.
+class Translators : public LocalisationTools
 {
-    QTranslator* translator = new QTranslator(QCoreApplication::instance());
-    // The application deletes its children when it goes: forget them then, never delete twice.
-    QObject::connect(translator, &QObject::destroyed, [translator] { mAppTranslators.removeAll(translator); });
-    return translator;
-}
+public:
+    static QTranslator* newTranslator()
+    {
+        QTranslator* translator = new QTranslator(QCoreApplication::instance());
+        // The application deletes its children when it goes: forget them then, never delete twice.
+        QObject::connect(translator, &QObject::destroyed, [translator] { mAppTranslators.removeAll(translator); });
+        return translator;
+    }
 
-bool LocalisationTools::loadLocale(QTranslator* translator, const QLocale& locale, const QString& key)
-{
-    return translator->load(locale, key, QString(), QDir::cleanPath(pathFile_QM(key)), QStringLiteral(".qm"));
-}
+    static bool loadLocale(QTranslator* translator, const QLocale& locale, const QString& key)
+    {
+        return translator->load(locale, key, QString(), QDir::cleanPath(pathFile_QM(key)), QStringLiteral(".qm"));
+    }
+};
+} // namespace
 
 bool LocalisationTools::installTranslator(QTranslator* translator)
 {
@@ -101,8 +108,8 @@ bool LocalisationTools::loadDefaultLanguage(const QString& key)
         LARK_CRITICAL << "no application object: cannot install translations";
         return false;
     }
-    QTranslator* translator = newTranslator();
-    const bool loaded = loadLocale(translator, QLocale(QStringLiteral("en")), key);
+    QTranslator* translator = Translators::newTranslator();
+    const bool loaded = Translators::loadLocale(translator, QLocale(QStringLiteral("en")), key);
     const QString path = pathFile_QM(key) + key + QStringLiteral("en.qm");
     if (!loaded && !QFileInfo::exists(path) && !path.endsWith(QLatin1String("qtbase_en.qm")))
         LARK_DEBUG << "ERROR reading : " << path;
@@ -135,8 +142,8 @@ bool LocalisationTools::changeApplicationLanguage(const QString& language)
     for (const QString& key : keys) {
         loadDefaultLanguage(key);
         const QString labelPath = pathFile_QM(key) + key + language + QStringLiteral(".qm");
-        QTranslator* translator = newTranslator();
-        if (loadLocale(translator, locale, key)) {
+        QTranslator* translator = Translators::newTranslator();
+        if (Translators::loadLocale(translator, locale, key)) {
             if (!installTranslator(translator))
                 LARK_WARNING << "installTranslator error " << labelPath;
             mAppTranslators.append(translator);
@@ -168,8 +175,8 @@ void LocalisationTools::changeApplicationLanguageByLocale(const QLocale& locale)
     const QStringList keys = applicationTranslationKeys();
     for (const QString& key : keys) {
         loadDefaultLanguage(key);
-        QTranslator* translator = newTranslator();
-        loadLocale(translator, locale, key);
+        QTranslator* translator = Translators::newTranslator();
+        Translators::loadLocale(translator, locale, key);
         installTranslator(translator);
         mAppTranslators.append(translator);
     }

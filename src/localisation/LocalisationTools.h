@@ -81,9 +81,6 @@ protected:
 
     static QList<QTranslator*> mAppTranslators;
 
-private:
-    static QTranslator* newTranslator();
-    static bool loadLocale(QTranslator* translator, const QLocale& locale, const QString& key);
 };
 
 #endif // LOCALISATIONTOOLS_H

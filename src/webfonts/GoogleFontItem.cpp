@@ -1,6 +1,7 @@
 #include "GoogleFontItem.h"
 
 #include <QJsonArray>
+#include <QSharedData>
 #include <QJsonValue>
 #include <QVarLengthArray>
 
@@ -14,22 +15,37 @@ bool containsVariant(const QStringList& variants, const QString& variant)
 }
 }
 
-GoogleFontItem::GoogleFontItem() = default;
+class GoogleFontItemData : public QSharedData
+{
+public:
+    QJsonObject mEntry;
+    QMap<int, GoogleFontWeightDetail> mWeights;
+};
+
+GoogleFontItem::GoogleFontItem()
+    : d(new GoogleFontItemData)
+{
+}
 
 GoogleFontItem::GoogleFontItem(const QJsonObject& entry)
-    : mEntry(entry)
+    : d(new GoogleFontItemData)
 {
+    d->mEntry = entry;
     analyze1();
 }
 
+GoogleFontItem::GoogleFontItem(const GoogleFontItem& other) = default;
+GoogleFontItem& GoogleFontItem::operator=(const GoogleFontItem& other) = default;
+GoogleFontItem::~GoogleFontItem() = default;
+
 const QJsonObject& GoogleFontItem::object() const
 {
-    return mEntry;
+    return d->mEntry;
 }
 
 QString GoogleFontItem::family() const
 {
-    return mEntry.value(QLatin1String("family")).toString();
+    return d->mEntry.value(QLatin1String("family")).toString();
 }
 
 QString GoogleFontItem::compressedFamily() const
@@ -40,7 +56,7 @@ QString GoogleFontItem::compressedFamily() const
 QStringList GoogleFontItem::allVariants() const
 {
     QStringList variants;
-    const QJsonArray array = mEntry.value(QLatin1String("variants")).toArray();
+    const QJsonArray array = d->mEntry.value(QLatin1String("variants")).toArray();
     variants.reserve(array.size());
     for (const QJsonValue& value : array)
         variants << value.toString();
@@ -60,12 +76,12 @@ QStringList GoogleFontItem::commonVariants() const
 
 QList<int> GoogleFontItem::availableWeights() const
 {
-    return mWeights.keys();
+    return d->mWeights.keys();
 }
 
 const QMap<int, GoogleFontWeightDetail>& GoogleFontItem::weights() const
 {
-    return mWeights;
+    return d->mWeights;
 }
 
 QString GoogleFontItem::labelWeight(int weight, bool italic)
@@ -105,13 +121,13 @@ void GoogleFontItem::analyze1()
     // One pass over the variants. A weight is collected from what remains of a variant once
     // "italic" and "regular" are taken out; a flag is set only by a whole variant that is the
     // weight's own name ("700", "700italic", any letter case).
-    mWeights.clear();
+    d->mWeights.clear();
     QVarLengthArray<int, 24> found;
     QVarLengthArray<int, 24> upright;
     QVarLengthArray<int, 24> italics;
     bool regular = false;
     bool italic = false;
-    const QJsonArray variants = mEntry.value(QLatin1String("variants")).toArray();
+    const QJsonArray variants = d->mEntry.value(QLatin1String("variants")).toArray();
     for (const QJsonValue& value : variants) {
         // Lower-cased, a variant compares with the plain ASCII names as a case-insensitive test would.
         const QString variant = value.toString().toLower();
@@ -144,6 +160,6 @@ void GoogleFontItem::analyze1()
             detail.normal = detail.normal || regular;
             detail.italic = detail.italic || italic;
         }
-        mWeights.insert(weight, detail);
+        d->mWeights.insert(weight, detail);
     }
 }

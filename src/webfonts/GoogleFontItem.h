@@ -7,8 +7,11 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
+#include <QSharedDataPointer>
 #include <QString>
 #include <QStringList>
+
+class GoogleFontItemData;
 
 /// Whether one weight of a family exists upright and in italic.
 class LARKUTILS_EXPORT GoogleFontWeightDetail
@@ -27,6 +30,10 @@ public:
     GoogleFontItem();
     /// Keeps the entry whole and works out its weights once.
     explicit GoogleFontItem(const QJsonObject& entry);
+    /// Implicitly shared: copies are cheap.
+    GoogleFontItem(const GoogleFontItem& other);
+    GoogleFontItem& operator=(const GoogleFontItem& other);
+    ~GoogleFontItem();
 
     /// The entry as read, with the members not used here.
     const QJsonObject& object() const;
@@ -50,11 +57,11 @@ public:
     static QString labelFromVariant(const QString& variant);
 
 protected:
-    /// Fills mWeights from the variants.
+    /// Works out the weights from the variants.
     void analyze1();
 
-    QJsonObject mEntry;
-    QMap<int, GoogleFontWeightDetail> mWeights;
+private:
+    QSharedDataPointer<GoogleFontItemData> d;
 };
 
 #endif // GOOGLEFONTITEM_H

@@ -11,8 +11,16 @@
 
 const QString GoogleFontLoader::GOOGLE_DEFINITION_FILENAME = QStringLiteral("google.json");
 
+class GoogleFontLoaderPrivate
+{
+public:
+    QList<GoogleFontItem> mItems;
+    bool mLoaded = false;
+};
+
 GoogleFontLoader::GoogleFontLoader(QObject* parent)
     : QObject(parent)
+    , d(new GoogleFontLoaderPrivate)
 {
 }
 
@@ -20,19 +28,19 @@ GoogleFontLoader::~GoogleFontLoader() = default;
 
 bool GoogleFontLoader::load()
 {
-    mLoaded = false;
+    d->mLoaded = false;
     if (loadJsonGFontFromFilePath(customFilepath_JsonGoogleFont())) {
-        mLoaded = true;
+        d->mLoaded = true;
         return true;
     }
     LARK_INFO << GOOGLE_DEFINITION_FILENAME << " not retrieved from server... use local version (may osbsolete)";
-    mLoaded = loadJsonGFontFromFilePath(defaultWebFontsPath() + GOOGLE_DEFINITION_FILENAME);
-    return mLoaded;
+    d->mLoaded = loadJsonGFontFromFilePath(defaultWebFontsPath() + GOOGLE_DEFINITION_FILENAME);
+    return d->mLoaded;
 }
 
 bool GoogleFontLoader::loadJsonGFontFromFilePath(const QString& path)
 {
-    mItems.clear();
+    d->mItems.clear();
     if (!QFile::exists(path))
         return false;
     QFile file(path);
@@ -45,7 +53,7 @@ bool GoogleFontLoader::loadJsonGFontFromFilePath(const QString& path)
 
 bool GoogleFontLoader::loadJsonGFontFromBynaryDatas(const QByteArray& data)
 {
-    mItems.clear();
+    d->mItems.clear();
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError) {
@@ -60,29 +68,29 @@ bool GoogleFontLoader::loadJsonGFontFromBynaryDatas(const QByteArray& data)
         return false;
     }
     const QJsonArray array = items.toArray();
-    mItems.reserve(array.size());
+    d->mItems.reserve(array.size());
     for (const QJsonValue& entry : array)
-        mItems.append(GoogleFontItem(entry.toObject()));
+        d->mItems.append(GoogleFontItem(entry.toObject()));
     return true;
 }
 
 bool GoogleFontLoader::isLoaded() const
 {
-    return mLoaded;
+    return d->mLoaded;
 }
 
 QStringList GoogleFontLoader::fontNames() const
 {
     QStringList names;
-    names.reserve(mItems.size());
-    for (const GoogleFontItem& item : mItems)
+    names.reserve(d->mItems.size());
+    for (const GoogleFontItem& item : d->mItems)
         names << item.family();
     return names;
 }
 
 bool GoogleFontLoader::findItemByName(const QString& name, GoogleFontItem& item) const
 {
-    for (const GoogleFontItem& candidate : mItems) {
+    for (const GoogleFontItem& candidate : d->mItems) {
         if (candidate.family().compare(name, Qt::CaseInsensitive) == 0
             || candidate.compressedFamily().compare(name, Qt::CaseInsensitive) == 0) {
             item = candidate;
@@ -102,9 +110,9 @@ QString GoogleFontLoader::validName(const QString& name) const
 
 QString GoogleFontLoader::stringInformations() const
 {
-    if (!mLoaded)
+    if (!d->mLoaded)
         return QStringLiteral("No google font available !");
-    return tr("%1 google font available").arg(mItems.size());
+    return tr("%1 google font available").arg(d->mItems.size());
 }
 
 QString GoogleFontLoader::defaultWebFontsPath() const

@@ -11,6 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class GoogleFontLoaderPrivate;
+
 /// The catalogue of Google Fonts families, read from "google.json" in the settings folder
 /// (a fresh copy) or, failing that, in the data folder's "webfonts/" (the shipped copy).
 class LARKUTILS_EXPORT GoogleFontLoader : public QObject
@@ -53,8 +57,8 @@ protected:
 
     static const QString GOOGLE_DEFINITION_FILENAME;
 
-    QList<GoogleFontItem> mItems;
-    bool mLoaded = false;
+private:
+    std::unique_ptr<GoogleFontLoaderPrivate> d;
 };
 
 #endif // GOOGLEFONTLOADER_H

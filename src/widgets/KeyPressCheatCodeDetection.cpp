@@ -6,8 +6,21 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+class KeyPressCheatCodeDetectionPrivate
+{
+public:
+    explicit KeyPressCheatCodeDetectionPrivate(KeyPressCheatCodeDetection* owner) : q(owner) {}
+    void setKey(const QString& key);
+    void keyPressEvent(QKeyEvent* event);
+
+    KeyPressCheatCodeDetection* const q;
+    QString mKey;
+    qint32 mKeyIndex = 0;
+};
+
 KeyPressCheatCodeDetection::KeyPressCheatCodeDetection(QObject* parent)
     : QObject(parent)
+    , d(new KeyPressCheatCodeDetectionPrivate(this))
 {
     if (!parent) {
         LARK_CRITICAL << "null watched object";
@@ -26,29 +39,24 @@ void KeyPressCheatCodeDetection::setCheatCode(QWidget* widget, const QString& se
         return;
     }
     auto* detection = new KeyPressCheatCodeDetection(widget);
-    detection->setKey(sequence);
+    detection->d->setKey(sequence);
     QObject::connect(detection, "2keyDetected()", receiver, slot, Qt::AutoConnection);
 }
 
 bool KeyPressCheatCodeDetection::eventFilter(QObject* watched, QEvent* event)
 {
     if (event && watched == parent() && event->type() == QEvent::KeyPress)
-        keyPressEvent(static_cast<QKeyEvent*>(event));
+        d->keyPressEvent(static_cast<QKeyEvent*>(event));
     return false;
 }
 
-void KeyPressCheatCodeDetection::setKey(const QString& key)
+void KeyPressCheatCodeDetectionPrivate::setKey(const QString& key)
 {
     mKey = key;
     mKeyIndex = 0;
 }
 
-const QString& KeyPressCheatCodeDetection::key() const
-{
-    return mKey;
-}
-
-void KeyPressCheatCodeDetection::keyPressEvent(QKeyEvent* event)
+void KeyPressCheatCodeDetectionPrivate::keyPressEvent(QKeyEvent* event)
 {
     const QString text = event->text();
     // Modifiers, arrows and other keys without a single character leave the match in progress.
@@ -58,7 +66,7 @@ void KeyPressCheatCodeDetection::keyPressEvent(QKeyEvent* event)
         ++mKeyIndex;
         if (mKeyIndex == mKey.length()) {
             mKeyIndex = 0;
-            emit keyDetected();
+            emit q->keyDetected();
         }
     } else {
         mKeyIndex = 0;

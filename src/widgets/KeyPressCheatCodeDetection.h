@@ -6,8 +6,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class KeyPressCheatCodeDetectionPrivate;
 class QEvent;
-class QKeyEvent;
 class QWidget;
 
 /// Watches the key presses of its parent and emits keyDetected() each time the user types the
@@ -32,12 +34,8 @@ signals:
     void keyDetected();
 
 private:
-    void setKey(const QString& key);
-    const QString& key() const;
-    void keyPressEvent(QKeyEvent* event);
-
-    QString mKey;
-    qint32 mKeyIndex = 0;
+    friend class KeyPressCheatCodeDetectionPrivate;
+    std::unique_ptr<KeyPressCheatCodeDetectionPrivate> d;
 };
 
 #endif // KEYPRESSCHEATCODEDETECTION_H

@@ -6,8 +6,15 @@
 #include <QEvent>
 #include <QKeyEvent>
 
+class QObjectEventFilterPrivate
+{
+public:
+    QObjectEventFilter::FilterFunction mFilterFunction;
+};
+
 QObjectEventFilter::QObjectEventFilter(QObject* parent)
     : QObject(parent)
+    , d(new QObjectEventFilterPrivate)
 {
     if (!parent) {
         LARK_CRITICAL << "null watched object";
@@ -25,7 +32,7 @@ void QObjectEventFilter::filter(QObject* object, const FilterFunction& function)
         return;
     }
     auto* eventFilter = new QObjectEventFilter(object);
-    eventFilter->mFilterFunction = function;
+    eventFilter->d->mFilterFunction = function;
 }
 
 QObjectEventFilter::FilterFunction QObjectEventFilter::inputKeyReplacement(const QString& typed,
@@ -53,7 +60,7 @@ QObjectEventFilter::FilterFunction QObjectEventFilter::inputKeyReplacement(const
 
 bool QObjectEventFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (!mFilterFunction)
+    if (!d->mFilterFunction)
         return QObject::eventFilter(watched, event);
-    return mFilterFunction(watched, event);
+    return d->mFilterFunction(watched, event);
 }

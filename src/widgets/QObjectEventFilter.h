@@ -7,6 +7,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QObjectEventFilterPrivate;
 
 class QEvent;
 
@@ -35,7 +38,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    FilterFunction mFilterFunction;
+    std::unique_ptr<QObjectEventFilterPrivate> d;
 };
 
 #endif // QOBJECTEVENTFILTER_H
