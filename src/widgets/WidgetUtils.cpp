@@ -29,6 +29,26 @@ void startFade(QWidget* widget, int duration, qreal from, qreal to)
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
+// showAnimated and hideAnimated: the same checks, logged under the caller's name.
+void fade(QWidget* widget, int duration, bool show, const char* function)
+{
+    if (!widget) {
+        Logwell(Logwell::LogCritical, __FILE__, function, __LINE__) << "null widget";
+        return;
+    }
+    if (duration < 0) {
+        Logwell(Logwell::LogCritical, __FILE__, function, __LINE__) << "negative duration" << duration;
+        duration = 0;
+    }
+    if (show) {
+        startFade(widget, duration, 0.0, 1.0);
+        widget->show();
+    } else {
+        startFade(widget, duration, 1.0, 0.0);
+        widget->hide();
+    }
+}
+
 // Moves the widget so that a rectangle of its size is centred on target (global coordinates).
 void centreOn(QWidget* widget, const QRect& target)
 {
@@ -45,30 +65,12 @@ void centreOn(QWidget* widget, const QRect& target)
 
 void WidgetUtils::showAnimated(QWidget* widget, int duration)
 {
-    if (!widget) {
-        LARK_CRITICAL << "null widget";
-        return;
-    }
-    if (duration < 0) {
-        LARK_CRITICAL << "negative duration" << duration;
-        duration = 0;
-    }
-    startFade(widget, duration, 0.0, 1.0);
-    widget->show();
+    fade(widget, duration, true, "WidgetUtils::showAnimated");
 }
 
 void WidgetUtils::hideAnimated(QWidget* widget, int duration)
 {
-    if (!widget) {
-        LARK_CRITICAL << "null widget";
-        return;
-    }
-    if (duration < 0) {
-        LARK_CRITICAL << "negative duration" << duration;
-        duration = 0;
-    }
-    startFade(widget, duration, 1.0, 0.0);
-    widget->hide();
+    fade(widget, duration, false, "WidgetUtils::hideAnimated");
 }
 
 void WidgetUtils::createWidgetRoundedMask(QWidget* widget, int radius)
