@@ -1,9 +1,25 @@
 #include "Logwell.h"
 
 #include <QFileInfo>
+#include <QHash>
+#include <QReadWriteLock>
 #include <QRecursiveMutex>
+#include <QTextStream>
+#include <QVector>
 
 #include <cstdio>
+
+class LogwellPrivate
+{
+public:
+    LogwellPrivate() : mStream(&mBuffer, QIODevice::WriteOnly) {}
+    void checkSpacing();
+
+    Logwell::Message mMessage;
+    QString mBuffer;
+    QTextStream mStream;
+    bool mEnabled = true;  // false: the category's rules drop this message
+};
 
 namespace {
 
@@ -31,17 +47,111 @@ int levelRank(Logwell::LogType type)
     return 3;
 }
 
+const int RANK_OFF = 4;
+
+// -1 for a text that names no level.
+int rankFromName(const QString& name)
+{
+    static const char* const NAMES[] = {"debug", "info", "warning", "critical", "off"};
+    for (int rank = 0; rank <= RANK_OFF; ++rank)
+        if (name.compare(QLatin1String(NAMES[rank]), Qt::CaseInsensitive) == 0)
+            return rank;
+    return -1;
+}
+
 int minimumRankFromEnvironment()
 {
-    const QByteArray level = qgetenv("LOGWELL_LEVEL").trimmed().toLower();
-    if (level == "info")
-        return 1;
-    if (level == "warning")
-        return 2;
-    if (level == "critical")
-        return 3;
-    return 0;
+    const int rank = rankFromName(QString::fromLocal8Bit(qgetenv("LOGWELL_LEVEL")).trimmed());
+    return rank < 0 || rank == RANK_OFF ? 0 : rank;
 }
+
+// The category rules: the application's, then the environment's; the last match wins.
+struct Rule {
+    QString pattern;  // a name, or a prefix ending with "*"
+    int minimumRank;
+    bool matches(const QString& category) const
+    {
+        if (pattern.endsWith(QLatin1Char('*')))
+            return category.startsWith(pattern.leftRef(pattern.size() - 1));
+        return category == pattern;
+    }
+};
+
+// A name, or a prefix ending with the only "*".
+bool validPattern(const QString& pattern)
+{
+    const int star = pattern.indexOf(QLatin1Char('*'));
+    return !pattern.isEmpty() && (star < 0 || star == pattern.size() - 1);
+}
+
+QVector<Rule> parseRules(const QString& text)
+{
+    QVector<Rule> rules;
+    QString normalised = text;
+    normalised.replace(QLatin1Char('\n'), QLatin1Char(';'));
+    for (const QString& item : normalised.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int equals = item.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            continue;
+        const QString pattern = item.left(equals).trimmed();
+        const int rank = rankFromName(item.mid(equals + 1).trimmed());
+        if (!validPattern(pattern) || rank < 0)
+            continue;
+        rules.append({pattern, rank});
+    }
+    return rules;
+}
+
+class CategoryRules
+{
+public:
+    static CategoryRules& instance()
+    {
+        static CategoryRules rules;
+        return rules;
+    }
+
+    void setApplicationRules(const QVector<Rule>& rules)
+    {
+        QWriteLocker locker(&mLock);
+        mApplication = rules;
+        mCache.clear();
+    }
+    void addApplicationRule(const Rule& rule)
+    {
+        QWriteLocker locker(&mLock);
+        mApplication.append(rule);
+        mCache.clear();
+    }
+
+    int minimumRank(const char* category)
+    {
+        const QString name = QString::fromUtf8(category ? category : "");
+        {
+            QReadLocker locker(&mLock);
+            if (mApplication.isEmpty() && mEnvironment.isEmpty())
+                return 0;
+            const auto cached = mCache.constFind(name);
+            if (cached != mCache.constEnd())
+                return cached.value();
+        }
+        QWriteLocker locker(&mLock);
+        int rank = 0;
+        for (const Rule& rule : mApplication + mEnvironment)
+            if (rule.matches(name))
+                rank = rule.minimumRank;
+        mCache.insert(name, rank);
+        return rank;
+    }
+
+private:
+    CategoryRules() : mEnvironment(parseRules(QString::fromLocal8Bit(qgetenv("LOGWELL_RULES")))) {}
+
+    QReadWriteLock mLock;
+    QVector<Rule> mApplication;
+    const QVector<Rule> mEnvironment;
+    QHash<QString, int> mCache;
+};
 
 void defaultSink(const Logwell::Message& message)
 {
@@ -56,44 +166,113 @@ void defaultSink(const Logwell::Message& message)
 } // namespace
 
 Logwell::Logwell(LogType type, const char* file, const char* function, int line, FunctionForm form)
-    : mStream(&mBuffer, QIODevice::WriteOnly)
+    : Logwell(nullptr, type, file, function, line, form)
 {
-    mMessage.type = type;
-    mMessage.file = QString::fromUtf8(file ? file : "");
-    mMessage.function = form == PrettyFunction ? qualifiedFunctionName(function)
-                                               : QString::fromUtf8(function ? function : "");
-    mMessage.line = line;
+}
+
+Logwell::Logwell(const char* category, LogType type, const char* file, const char* function, int line,
+                 FunctionForm form)
+    : d(new LogwellPrivate)
+{
+    d->mEnabled = isEnabled(category, type);
+    if (!d->mEnabled)
+        return;
+    d->mMessage.type = type;
+    d->mMessage.file = QString::fromUtf8(file ? file : "");
+    d->mMessage.function = form == PrettyFunction ? qualifiedFunctionName(function)
+                                                  : QString::fromUtf8(function ? function : "");
+    d->mMessage.line = line;
+    d->mMessage.category = QString::fromUtf8(category ? category : "");
 }
 
 Logwell::~Logwell()
 {
-    mStream.flush();
-    QString text = mBuffer;
+    if (!d->mEnabled)
+        return;
+    d->mStream.flush();
+    QString text = d->mBuffer;
     text.replace(QLatin1String(" \n"), QLatin1String("\n"));
     while (text.endsWith(QLatin1Char(' ')))
         text.chop(1);
-    mMessage.text = text;
+    d->mMessage.text = text;
 
     QMutexLocker locker(&sinkMutex());
     const Handler& handler = currentHandler();
     if (handler)
-        handler(mMessage);
+        handler(d->mMessage);
     else
-        defaultSink(mMessage);
+        defaultSink(d->mMessage);
 }
 
-Logwell& Logwell::checkSpacing()
+void LogwellPrivate::checkSpacing()
 {
     mStream.flush();
     if (!mBuffer.isEmpty() && !mBuffer.endsWith(QLatin1Char(' ')) && !mBuffer.endsWith(QLatin1Char('\n')))
         mBuffer.append(QLatin1Char(' '));
+}
+
+// One item: written unless the message is dropped, then followed by the separating space.
+#define LOGWELL_ITEM(expression)       \
+    if (d->mEnabled) {                 \
+        d->mStream << expression;      \
+        d->checkSpacing();             \
+    }                                  \
+    return *this
+
+Logwell& Logwell::operator<<(const char* text) { LOGWELL_ITEM(QString::fromUtf8(text)); }
+Logwell& Logwell::operator<<(const QString& text) { LOGWELL_ITEM(text); }
+Logwell& Logwell::operator<<(const QByteArray& text) { LOGWELL_ITEM(QString::fromUtf8(text)); }
+Logwell& Logwell::operator<<(QChar c) { LOGWELL_ITEM(c); }
+Logwell& Logwell::operator<<(char c) { LOGWELL_ITEM(QLatin1Char(c)); }
+Logwell& Logwell::operator<<(std::nullptr_t) { LOGWELL_ITEM("(nullptr)"); }
+Logwell& Logwell::operator<<(bool value) { LOGWELL_ITEM((value ? "true" : "false")); }
+Logwell& Logwell::operator<<(int value) { LOGWELL_ITEM(value); }
+Logwell& Logwell::operator<<(unsigned int value) { LOGWELL_ITEM(value); }
+Logwell& Logwell::operator<<(long value) { LOGWELL_ITEM(qlonglong(value)); }
+Logwell& Logwell::operator<<(unsigned long value) { LOGWELL_ITEM(qulonglong(value)); }
+Logwell& Logwell::operator<<(long long value) { LOGWELL_ITEM(qlonglong(value)); }
+Logwell& Logwell::operator<<(unsigned long long value) { LOGWELL_ITEM(qulonglong(value)); }
+Logwell& Logwell::operator<<(double value) { LOGWELL_ITEM(value); }
+Logwell& Logwell::operator<<(const void* pointer) { LOGWELL_ITEM(pointer); }
+
+Logwell& Logwell::operator<<(const QStringList& list)
+{
+    if (d->mEnabled) {
+        d->mStream << "(";
+        for (int i = 0; i < list.size(); ++i) {
+            if (i > 0)
+                d->mStream << ", ";
+            d->mStream << list.at(i);
+        }
+        d->mStream << ")";
+        d->checkSpacing();
+    }
     return *this;
 }
 
 Logwell& Logwell::operator<<(const QSize& size)
 {
-    mStream << "QSize(" << size.width() << ", " << size.height() << ")";
-    return checkSpacing();
+    LOGWELL_ITEM("QSize(" << size.width() << ", " << size.height() << ")");
+}
+
+#undef LOGWELL_ITEM
+
+void Logwell::setFilterRules(const QString& rules)
+{
+    CategoryRules::instance().setApplicationRules(parseRules(rules));
+}
+
+void Logwell::setCategoryLevel(const QString& category, LogType minimum)
+{
+    const QString pattern = category.trimmed();
+    if (!validPattern(pattern))
+        return;
+    CategoryRules::instance().addApplicationRule({pattern, levelRank(minimum)});
+}
+
+bool Logwell::isEnabled(const char* category, LogType type)
+{
+    return levelRank(type) >= CategoryRules::instance().minimumRank(category);
 }
 
 Logwell::Handler Logwell::setHandler(Handler handler)

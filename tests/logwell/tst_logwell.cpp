@@ -1,5 +1,6 @@
 #include <LogCapture.h>
 #include <Logwell.h>
+#include <TypeUtils.h>
 
 #include "LarkLog.h"
 
@@ -34,6 +35,10 @@ private slots:
     void setHandlerReturnsPreviousAndEmptyRestoresDefault();
     void defaultSinkFormat();
     void concurrentEmission();
+    void categoryRules_data();
+    void categoryRules();
+    void libraryMessagesCarryTheirSubsystem();
+    void environmentRulesComeLast();
 };
 
 void tst_Logwell::streamsItemsWithSingleSpaces_data()
@@ -135,7 +140,7 @@ void tst_Logwell::setHandlerReturnsPreviousAndEmptyRestoresDefault()
     Logwell::Handler previous = Logwell::setHandler([&](const Logwell::Message& m) { second << m.text; });
     QVERIFY(bool(previous));
     Logwell(Logwell::LogInfo, "f", "f", 1) << "two";
-    previous(Logwell::Message{Logwell::LogInfo, {}, {}, 0, QStringLiteral("direct")});
+    previous(Logwell::Message{Logwell::LogInfo, {}, {}, 0, QStringLiteral("direct"), {}});
     QVERIFY(bool(Logwell::setHandler(Logwell::Handler())));
     Logwell(Logwell::LogInfo, "f", "f", 1) << "three (default sink)";
     QCOMPARE(first, (QStringList{"one", "direct"}));
@@ -145,7 +150,7 @@ void tst_Logwell::setHandlerReturnsPreviousAndEmptyRestoresDefault()
 void tst_Logwell::defaultSinkFormat()
 {
     const Logwell::Message message{Logwell::LogWarning, QStringLiteral("src\\files\\FileUtils.cpp"),
-                                   QStringLiteral("FileUtils::forceCopy"), 87, QStringLiteral("cannot copy a")};
+                                   QStringLiteral("FileUtils::forceCopy"), 87, QStringLiteral("cannot copy a"), {}};
     QCOMPARE(Logwell::formatMessage(message), QStringLiteral("W FileUtils::forceCopy (FileUtils.cpp:87) cannot copy a"));
 }
 
@@ -165,6 +170,94 @@ void tst_Logwell::concurrentEmission()
     QCOMPARE(logs.count(), threads * perThread);
     for (const Logwell::Message& message : logs.messages())
         QVERIFY2(message.text.contains(QRegularExpression(QStringLiteral("^thread \\d item \\d+$"))), qPrintable(message.text));
+}
+
+void tst_Logwell::categoryRules_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("emitted");
+    const int debug = Logwell::LogDebug, info = Logwell::LogInfo, warning = Logwell::LogWarning,
+              critical = Logwell::LogCritical;
+    QTest::newRow("no rules") << "" << "lark.files" << debug << true;
+    QTest::newRow("below the level") << "lark.files=warning" << "lark.files" << info << false;
+    QTest::newRow("at the level") << "lark.files=warning" << "lark.files" << warning << true;
+    QTest::newRow("other category") << "lark.files=critical" << "lark.images" << debug << true;
+    QTest::newRow("prefix") << "lark.*=critical" << "lark.images" << warning << false;
+    QTest::newRow("prefix is not the name") << "lark.*=off" << "lark" << debug << true;
+    QTest::newRow("later rule wins") << "lark.*=critical;lark.files=debug" << "lark.files" << debug << true;
+    QTest::newRow("later prefix wins") << "lark.files=debug\nlark.*=critical" << "lark.files" << warning << false;
+    QTest::newRow("off") << "lark.files=off" << "lark.files" << critical << false;
+    QTest::newRow("star for all") << "*=critical" << "" << warning << false;
+    QTest::newRow("no category, named rule") << "lark=off" << "" << critical << true;
+    QTest::newRow("spaces and case") << " lark.files = Warning ; " << "lark.files" << info << false;
+    QTest::newRow("unknown level ignored") << "lark.files=loud" << "lark.files" << debug << true;
+    QTest::newRow("inner star ignored") << "lark.*.x=off;a*b=off" << "lark.a.x" << critical << true;
+    QTest::newRow("no pattern ignored") << "=off" << "lark" << critical << true;
+}
+
+void tst_Logwell::categoryRules()
+{
+    QFETCH(QString, rules);
+    QFETCH(QString, category);
+    QFETCH(int, type);
+    QFETCH(bool, emitted);
+    LogCapture logs;
+    Logwell::setFilterRules(rules);
+    const QByteArray name = category.toUtf8();
+    const Logwell::LogType logType = Logwell::LogType(type);
+    QCOMPARE(Logwell::isEnabled(category.isEmpty() ? nullptr : name.constData(), logType), emitted);
+    Logwell(category.isEmpty() ? nullptr : name.constData(), logType, "f", "f", 1) << "item";
+    Logwell::setFilterRules(QString());
+    QCOMPARE(logs.count(), emitted ? 1 : 0);
+    if (emitted)
+        QCOMPARE(logs.messages().first().category, category);
+}
+
+void tst_Logwell::libraryMessagesCarryTheirSubsystem()
+{
+    LogCapture logs;
+    TypeUtils::name(nullptr);  // logs a critical message in the foundation
+    QCOMPARE(logs.count(), 1);
+    QCOMPARE(logs.messages().first().category, QStringLiteral("lark.foundation"));
+    QCOMPARE(logs.messages().first().function, QStringLiteral("TypeUtils::name"));
+
+    Logwell::setCategoryLevel(QStringLiteral("lark.foundation"), Logwell::LogCritical);
+    TypeUtils::name(nullptr);
+    QCOMPARE(logs.count(), 2);  // critical is still emitted
+    Logwell::setFilterRules(QStringLiteral("lark.*=off"));
+    TypeUtils::name(nullptr);
+    Sample::member();  // the tests' own category "lark" is not under "lark.*"
+    Logwell::setFilterRules(QString());
+    QCOMPARE(logs.count(), 3);
+    QCOMPARE(logs.messages().last().text, QStringLiteral("from a member"));
+}
+
+void tst_Logwell::environmentRulesComeLast()
+{
+    if (qEnvironmentVariableIsSet("LOGWELL_TEST_CHILD")) {
+        // The child: its application rules lose against the environment's.
+        Logwell::setFilterRules(QStringLiteral("demo.shown=off;demo.app=off"));
+        Logwell("demo.hidden", Logwell::LogCritical, "f", "f", 1) << "hidden-by-environment";
+        Logwell("demo.shown", Logwell::LogDebug, "f", "f", 2) << "shown-by-environment";
+        Logwell("demo.app", Logwell::LogCritical, "f", "f", 3) << "hidden-by-application";
+        Logwell("demo.other", Logwell::LogInfo, "f", "f", 4) << "shown-untouched";
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LOGWELL_TEST_CHILD"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("LOGWELL_LEVEL"), QStringLiteral("debug"));
+    environment.insert(QStringLiteral("LOGWELL_RULES"), QStringLiteral("demo.hidden=off;demo.shown=debug"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("environmentRulesComeLast")});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    const QString output = QString::fromUtf8(child.readAllStandardError());
+    QVERIFY2(output.contains(QLatin1String("D f (f:2) shown-by-environment")), qPrintable(output));
+    QVERIFY2(output.contains(QLatin1String("I f (f:4) shown-untouched")), qPrintable(output));
+    QVERIFY2(!output.contains(QLatin1String("hidden-by")), qPrintable(output));
 }
 
 QTEST_GUILESS_MAIN(tst_Logwell)
