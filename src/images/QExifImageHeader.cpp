@@ -449,7 +449,9 @@ QExifValue QExifImageHeader::readIfdValue(Reader& reader, const ExifIfdEntry& en
         const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
         if (!p)
             return QExifValue();
-        return QExifValue(QString::fromLatin1(reinterpret_cast<const char*>(p), int(count - 1)));
+        // The text ends at the first NUL; cameras also write it without any, or with several.
+        const uchar* end = std::find(p, p + count, uchar(0));
+        return QExifValue(QString::fromLatin1(reinterpret_cast<const char*>(p), int(end - p)));
     }
     case QExifValue::Short: {
         const uchar* p = count <= 2 ? inlineBytes : outOfLine(quint64(count) * 2);
@@ -597,12 +599,30 @@ quint32 padded(quint32 size)
     return size + (size & 1);
 }
 
+// The bytes of a text as written: Latin-1 up to its first NUL (a NUL inside would end it early).
+QByteArray asciiText(const QExifValue& value)
+{
+    QByteArray text = value.toByteArray();
+    const int nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+// The count as written: a text counts its terminating NUL, written exactly once.
+quint32 writtenCount(const QExifValue& value)
+{
+    if (value.type() == QExifValue::Ascii)
+        return quint32(asciiText(value).size()) + 1;
+    return quint32(std::max(0, value.count()));
+}
+
 }
 
 // Bytes of a value that does not fit the 4-byte field; 0 when it fits.
 quint32 QExifImageHeader::outOfLineSize(const QExifValue& value)
 {
-    const quint32 count = quint32(std::max(0, value.count()));
+    const quint32 count = writtenCount(value);
     switch (value.type()) {
     case QExifValue::Byte:
     case QExifValue::Ascii:
@@ -638,7 +658,7 @@ quint32 QExifImageHeader::ifdSize(const QList<QPair<quint16, QExifValue>>& entri
 void QExifImageHeader::writeIfdEntry(QDataStream& stream, quint16 tag, const QExifValue& value,
                                      quint32& offset) const
 {
-    stream << tag << quint16(value.type()) << quint32(std::max(0, value.count()));
+    stream << tag << quint16(value.type()) << writtenCount(value);
     const quint32 size = outOfLineSize(value);
     if (size > 0) {
         stream << offset;
@@ -654,7 +674,7 @@ void QExifImageHeader::writeIfdEntry(QDataStream& stream, quint16 tag, const QEx
     }
     case QExifValue::Ascii:
     case QExifValue::Undefined: {
-        const QByteArray bytes = value.toByteArray();
+        const QByteArray bytes = value.type() == QExifValue::Ascii ? asciiText(value) : value.toByteArray();
         for (int i = 0; i < 4; ++i)
             stream << quint8(i < bytes.size() ? bytes.at(i) : 0);
         break;
@@ -696,7 +716,7 @@ void QExifImageHeader::writeIfdValue(QDataStream& stream, const QExifValue& valu
             stream << b;
         break;
     case QExifValue::Ascii: {
-        const QByteArray text = value.toByteArray();
+        const QByteArray text = asciiText(value);
         stream.writeRawData(text.constData(), text.size());
         stream << quint8(0);
         break;
