@@ -6,6 +6,8 @@
 #include <QDataStream>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QtDebug>
 
 #include <algorithm>
@@ -857,15 +859,51 @@ qint64 QExifImageHeader::writeTiff(QIODevice* device) const
     return written == bytes.size() ? written : -1;
 }
 
+// The new file is written beside the old one and renamed over it, so that a failure (a full disk,
+// an unreadable file) leaves the photo as it was; a file that is not there is never created.
 bool QExifImageHeader::writeIntoJpeg(const QString& fileName) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadWrite))
+    const QFileInfo info(fileName);
+    if (!info.isFile())
         return false;
-    if (!writeIntoJpeg(&file))
+    // A link keeps pointing at the rewritten photo.
+    const QString target = info.canonicalFilePath();
+    QByteArray bytes;
+    {
+        QFile original(target);
+        if (!original.open(QIODevice::ReadOnly))
+            return false;
+        bytes = original.readAll();
+        if (original.error() != QFileDevice::NoError)
+            return false;
+    }
+    {
+        QBuffer buffer(&bytes);
+        if (!buffer.open(QIODevice::ReadWrite) || !writeIntoJpeg(&buffer))
+            return false;
+    }
+
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        LARK_WARNING << "cannot write" << target << file.errorString();
         return false;
-    file.close();
-    return file.error() == QFileDevice::NoError;
+    }
+    // QSaveFile::commit() does not report a failed flush of its buffer: flush and check first.
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        LARK_WARNING << "cannot write" << target << file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    // Gone meanwhile: not brought back.
+    if (!QFileInfo::exists(target)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        LARK_WARNING << "cannot replace" << target << file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool QExifImageHeader::writeIntoJpeg(QIODevice* device) const

@@ -793,6 +793,9 @@ void tst_QExifImageHeader::writeIntoJpegFile()
     QVERIFY(!QImage(path).isNull());
     QVERIFY(!header.writeIntoJpeg(dir.filePath("missing/x.jpg")));
     QVERIFY(!header.writeIntoJpeg(dir.path()));
+    QVERIFY(!header.writeIntoJpeg(dir.filePath("missing.jpg")));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing.jpg")));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpg"});
 }
 
 // ---------------------------------------------------------------------------------------------
