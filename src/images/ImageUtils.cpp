@@ -23,6 +23,10 @@ namespace {
 // Stands for an unbounded side when only one side of a maximum size is given.
 const int UNBOUNDED_SIDE = 999999999;
 
+// The most pixels an image may declare to be decoded (a 50-megapixel photo is far below): a tiny
+// file can declare any size, and decoding it would take gigabytes.
+const qint64 MAX_DECODED_PIXELS = qint64(1) << 28;
+
 }
 
 ImageUtils::ImageUtils() : QObject(nullptr) {}
@@ -131,6 +135,15 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
             LARK_WARNING << "FileUtils::forceCopy" << source << destination;
         return copied;
     }
+
+    if (headerSize.isValid() && qint64(headerSize.width()) * headerSize.height() > MAX_DECODED_PIXELS) {
+        LARK_WARNING << "copyImageFile image too large to decode: " << headerSize << source;
+        return false;
+    }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 has its own bound (256 MiB by default): the pixel bound above is the one that holds.
+    reader.setAllocationLimit(int((MAX_DECODED_PIXELS * 8) >> 20));
+#endif
 
     QImage image;
     if (!reader.read(&image)) {

@@ -7,12 +7,15 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <zlib.h>
 
 using namespace ExifFixtures;
 
@@ -53,6 +56,69 @@ QImage noise(const QSize& size)
             image.setPixel(x, y, state >> 8);
         }
     return image;
+}
+
+// The JPEG with the frame header (SOFn) declaring another size; the data stays that of the original.
+QByteArray withDeclaredSize(QByteArray jpeg, const QSize& size)
+{
+    int pos = 2;
+    while (pos + 9 <= jpeg.size() && uchar(jpeg.at(pos)) == 0xFF) {
+        const int marker = uchar(jpeg.at(pos + 1));
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            jpeg[pos + 5] = char(size.height() >> 8);
+            jpeg[pos + 6] = char(size.height() & 0xFF);
+            jpeg[pos + 7] = char(size.width() >> 8);
+            jpeg[pos + 8] = char(size.width() & 0xFF);
+            return jpeg;
+        }
+        pos += 2 + ((uchar(jpeg.at(pos + 2)) << 8) | uchar(jpeg.at(pos + 3)));
+    }
+    return QByteArray();
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    QByteArray chunk;
+    const quint32 length = quint32(data.size());
+    for (int shift : {24, 16, 8, 0})
+        chunk.append(char((length >> shift) & 0xFF));
+    const QByteArray body = QByteArray(type, 4) + data;
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size())));
+    chunk += body;
+    for (int shift : {24, 16, 8, 0})
+        chunk.append(char((crc >> shift) & 0xFF));
+    return chunk;
+}
+
+// A complete, valid black one-bit PNG of any size: its rows are compressed as they are made, so
+// that neither making nor writing it needs the image in memory.
+QByteArray oneBitPng(const QSize& size)
+{
+    QByteArray header;
+    for (int side : {size.width(), size.height()})
+        for (int shift : {24, 16, 8, 0})
+            header.append(char((side >> shift) & 0xFF));
+    header += QByteArray("\x01\x00\x00\x00\x00", 5);  // depth 1, grey, deflate, no filter, no interlace
+
+    const QByteArray row(1 + (size.width() + 7) / 8, '\0');  // filter byte "none", then black pixels
+    QByteArray compressed;
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    char out[65536];
+    for (int y = 0; y <= size.height(); ++y) {
+        const bool last = y == size.height();
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.constData()));
+        stream.avail_in = last ? 0 : uInt(row.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            compressed.append(out, int(sizeof out - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", compressed)
+           + pngChunk("IEND", QByteArray());
 }
 
 bool close(const QColor& a, const QColor& b, int tolerance = 40)
@@ -107,6 +173,8 @@ private slots:
     void copyFailedWriteKeepsDestination_data();
     void copyFailedWriteKeepsDestination();
     void writeProgressiveImage();
+    void copyBoundsDecodedSize_data();
+    void copyBoundsDecodedSize();
 
     void applyOpacity_data();
     void applyOpacity();
@@ -400,6 +468,69 @@ void tst_ImageUtils::writeProgressiveImage()
 }
 
 // ---------------------------------------------------------------------------------------------
+
+void tst_ImageUtils::copyBoundsDecodedSize_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QSize>("declared");
+    QTest::addColumn<bool>("copies");
+    const QByteArray jpeg = plainJpeg(QSize(16, 16));
+    QTest::newRow("JPEG declaring 65500x32000") << "bomb.jpg" << withDeclaredSize(jpeg, QSize(65500, 32000))
+                                                << QSize(65500, 32000) << false;
+    QTest::newRow("JPEG declaring 16385x16385, just above 2^28 pixels")
+        << "above.jpg" << withDeclaredSize(jpeg, QSize(16385, 16385)) << QSize(16385, 16385) << false;
+    QTest::newRow("one-bit PNG of 60000x60000") << "bomb.png" << oneBitPng(QSize(60000, 60000))
+                                                << QSize(60000, 60000) << false;
+    // A real 50-megapixel photo, made by the test (Qt encodes it).
+    QImage photo(8660, 5780, QImage::Format_RGB32);
+    {
+        QPainter painter(&photo);
+        painter.drawImage(photo.rect(), pattern(QSize(866, 578)));
+    }
+    QByteArray photoBytes;
+    {
+        QBuffer buffer(&photoBytes);
+        buffer.open(QIODevice::WriteOnly);
+        photo.save(&buffer, "jpeg", 80);
+    }
+    QTest::newRow("50-megapixel photo") << "photo50mp.jpg" << photoBytes << photo.size() << true;
+}
+
+// In a child with 2 GiB of address space and a time bound: a tiny file declaring a huge image is
+// refused before decoding (with its size in the warning); a real large photo still copies.
+void tst_ImageUtils::copyBoundsDecodedSize()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QSize, declared);
+    QFETCH(bool, copies);
+    QVERIFY(!data.isEmpty());
+    const QString source = path("bounds/" + name);
+    const QString destination = path("bounds/out-" + name);
+    QVERIFY(writeFile(source, data, true));
+    QCOMPARE(QImageReader(source).size(), declared);
+
+    QProcess child;
+    child.start(LARK_IMAGES_CHILD, {"copy", source, destination, "1600", "1200", "2048"});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished(5000);
+        QFAIL("copyImageFile did not end within 60 s");
+    }
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit, qPrintable(child.readAllStandardError()));
+    if (copies) {
+        QVERIFY2(child.exitCode() == 0, qPrintable(out));
+        QCOMPARE(QImageReader(destination).size(), declared.scaled(1600, 1200, Qt::KeepAspectRatio));
+    } else {
+        QVERIFY2(child.exitCode() == 1, qPrintable(out));
+        QVERIFY2(out.contains("copyImageFile image too large to decode: ")
+                     && out.contains(QString("QSize(%1, %2)").arg(declared.width()).arg(declared.height())),
+                 qPrintable(out));
+        QVERIFY(!QFileInfo::exists(destination));
+    }
+}
 
 void tst_ImageUtils::applyOpacity_data()
 {
