@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <TestFiles.h>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 #include <zlib.h>
@@ -121,6 +122,44 @@ QByteArray oneBitPng(const QSize& size)
            + pngChunk("IEND", QByteArray());
 }
 
+// A smooth picture with fine grain, like a photo.
+QImage photoLike(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    quint32 state = 3;
+    for (int y = 0; y < size.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = int(state >> 29) - 4;
+            line[x] = qRgb(qBound(0, 40 + 180 * x / size.width() + grain, 255),
+                           qBound(0, 200 - 150 * y / size.height() + grain, 255),
+                           qBound(0, 60 + (x + y) % 97 + grain, 255));
+        }
+    }
+    return image;
+}
+
+// Peak signal-to-noise ratio of b against a, in dB (-1 when the sizes differ).
+double psnr(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const QRgb* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            const int dr = qRed(p[col]) - qRed(q[col]), dg = qGreen(p[col]) - qGreen(q[col]),
+                      db = qBlue(p[col]) - qBlue(q[col]);
+            sum += dr * dr + dg * dg + db * db;
+        }
+    }
+    const double mse = sum / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
 bool close(const QColor& a, const QColor& b, int tolerance = 40)
 {
     return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
@@ -173,6 +212,8 @@ private slots:
     void copyFailedWriteKeepsDestination_data();
     void copyFailedWriteKeepsDestination();
     void writeProgressiveImage();
+    void copyScaledJpegMatchesFullDecode_data();
+    void copyScaledJpegMatchesFullDecode();
     void copyBoundsDecodedSize_data();
     void copyBoundsDecodedSize();
 
@@ -468,6 +509,63 @@ void tst_ImageUtils::writeProgressiveImage()
 }
 
 // ---------------------------------------------------------------------------------------------
+
+void tst_ImageUtils::copyScaledJpegMatchesFullDecode_data()
+{
+    using O = ImageUtils::OptionImageCopy;
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("maxSize");
+    QTest::addColumn<bool>("keepRatio");
+    QTest::addColumn<ImageUtils::OptionsImageCopy>("options");
+    const ImageUtils::OptionsImageCopy none;
+    QTest::newRow("4000x3000 into 1600x1200") << QSize(4000, 3000) << QSize(1600, 1200) << true << none;
+    QTest::newRow("4000x3000 into 400x300") << QSize(4000, 3000) << QSize(400, 300) << true << none;
+    QTest::newRow("odd 3999x2999 into 800x600") << QSize(3999, 2999) << QSize(800, 600) << true << none;
+    QTest::newRow("2400x1600 into 500x500, ratio ignored") << QSize(2400, 1600) << QSize(500, 500) << false << none;
+    QTest::newRow("2400x1600 into 500x500, by expanding")
+        << QSize(2400, 1600) << QSize(500, 500) << true << ImageUtils::OptionsImageCopy(O::OptionKeepRatioByExpanding);
+    QTest::newRow("2400x1600 into retina 300x300")
+        << QSize(2400, 1600) << QSize(300, 300) << true << ImageUtils::OptionsImageCopy(O::OptionRetina);
+    QTest::newRow("2400x1600 into 1200x0") << QSize(2400, 1600) << QSize(1200, 0) << true << none;
+}
+
+// A JPEG scaled down comes out at the size and with the pixels of a full decode scaled down
+// (whatever the decoder does to get there), within the JPEG encoding's own loss.
+void tst_ImageUtils::copyScaledJpegMatchesFullDecode()
+{
+    QFETCH(QSize, source);
+    QFETCH(QSize, maxSize);
+    QFETCH(bool, keepRatio);
+    QFETCH(ImageUtils::OptionsImageCopy, options);
+    const QString input = path("scaled/source.jpg");
+    const QString output = path("scaled/out.jpg");
+    QVERIFY(QDir().mkpath(path("scaled")));
+    QVERIFY(photoLike(source).save(input, "jpeg", 92));
+
+    // A zero height leaves the height unbounded.
+    QSize target = maxSize.height() == 0 ? source.scaled(QSize(maxSize.width(), 999999999), Qt::KeepAspectRatio)
+                                         : maxSize;
+    if (options.testFlag(ImageUtils::OptionRetina))
+        target *= 2;
+    const Qt::AspectRatioMode mode = options.testFlag(ImageUtils::OptionKeepRatioByExpanding)
+                                         ? Qt::KeepAspectRatioByExpanding
+                                         : keepRatio ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
+    // A full decode scaled down, encoded the same way.
+    QImage expected;
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(QImage(input).scaled(target, mode, Qt::SmoothTransformation).save(&buffer, "jpeg", 95));
+        QVERIFY(expected.loadFromData(bytes));
+    }
+
+    QVERIFY(ImageUtils::copyImageFile(input, output, keepRatio, maxSize, options, 95));
+    const QImage result(output);
+    QCOMPARE(result.size(), expected.size());
+    const double quality = psnr(expected, result);
+    QVERIFY2(quality >= 40, qPrintable(QString("PSNR %1 dB").arg(quality)));
+}
 
 void tst_ImageUtils::copyBoundsDecodedSize_data()
 {
