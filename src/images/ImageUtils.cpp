@@ -90,6 +90,13 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
     if (source.startsWith(QLatin1String("file://")))
         source = source.mid(7);
 
+    // Only files: opening a FIFO would wait for a writer, a device might never end.
+    const QFileInfo sourceInfo(source);
+    if (sourceInfo.exists() && !sourceInfo.isFile()) {
+        LARK_WARNING << "importImageFile format null" << source;
+        return false;
+    }
+
     QImageReader reader(source);
     reader.setAutoTransform(false);
     const QString format = QString::fromLatin1(reader.format()).toLower();

@@ -337,6 +337,10 @@ void QExifImageHeader::setThumbnailValue(quint16 tag, const QExifValue& value)
 
 bool QExifImageHeader::readFromJpeg(const QString& fileName)
 {
+    // Only files: opening a FIFO would wait for a writer, a device might never end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;

@@ -2,8 +2,10 @@
 #include "ExifPeer.h"
 #include "LogCapture.h"
 
+#include <ExifUtils.h>
 #include <ImageUtils.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -13,8 +15,13 @@
 #include <QtTest>
 #include <TestFiles.h>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/resource.h>
 #include <zlib.h>
 
@@ -214,6 +221,7 @@ private slots:
     void writeProgressiveImage();
     void copyScaledJpegMatchesFullDecode_data();
     void copyScaledJpegMatchesFullDecode();
+    void fifoSourcesAreRefused();
     void copyBoundsDecodedSize_data();
     void copyBoundsDecodedSize();
 
@@ -565,6 +573,33 @@ void tst_ImageUtils::copyScaledJpegMatchesFullDecode()
     QCOMPARE(result.size(), expected.size());
     const double quality = psnr(expected, result);
     QVERIFY2(quality >= 40, qPrintable(QString("PSNR %1 dB").arg(quality)));
+}
+
+// A FIFO named like a photo: refused at once, where opening it would wait for a writer.
+void tst_ImageUtils::fifoSourcesAreRefused()
+{
+    const QString fifo = path("fifo/photo.jpg");
+    QVERIFY(QDir().mkpath(path("fifo")));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    LogCapture logs;
+    auto calls = std::async(std::launch::async, [&fifo]() {
+        return QVector<int>{ImageUtils::copyImageFile(fifo, fifo + ".out.jpg", false, QSize(10, 10)),
+                            ExifUtils::imageExifRotation(fifo), ExifUtils::clearRotation(fifo)};
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (calls.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready && timer.elapsed() < 20000) {
+        if (timer.elapsed() > 10000) {
+            // Blocked in open(): a reader-writer open releases it, so that the thread can end.
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    QVERIFY2(timer.elapsed() < 10000, "a call waited on the FIFO");
+    QCOMPARE(calls.get(), (QVector<int>{0, 0, 0}));
+    QVERIFY(logs.has(Logwell::LogWarning, "ImageUtils::copyImageFile", "importImageFile format null"));
+    QVERIFY(!QFileInfo::exists(fifo + ".out.jpg"));
 }
 
 void tst_ImageUtils::copyBoundsDecodedSize_data()
