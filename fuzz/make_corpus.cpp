@@ -32,5 +32,15 @@ int main(int argc, char** argv)
     t.ifd0 << t.shorts(0x0112, {6}) << Entry{0x0200, 11, 1, t.u32(1)} << t.longs(0x0201, {4, 5, 6}, 9)
            << t.rationals(0x0202, {{1, 2}, {3, 4}}, 10) << t.bytes(0x0203, "abcdefg");
     ok &= save("odd_types.jpg", jpegWithExif(t.build(), ReplaceJfif, small));
+
+    // Every form of Ascii value (no NUL, several, count 0, inline and at an offset), both byte orders.
+    for (bool big : {false, true}) {
+        Tiff texts(big);
+        quint16 tag = 0x0100;
+        for (const AsciiForm& form : asciiForms())
+            texts.ifd0 << Entry{tag++, 2, form.count, form.raw};
+        texts.gps << Entry{0x0001, 2, 1, "N"} << Entry{0x0003, 2, 2, QByteArray("E\0", 2)};
+        ok &= save(big ? "ascii_forms_be.jpg" : "ascii_forms_le.jpg", jpegWithExif(texts.build(), ReplaceJfif, small));
+    }
     return ok ? 0 : 1;
 }

@@ -2,8 +2,11 @@
 // -s 1600x1200, ImageMagick's convert -resize 1600x1200 and the bare Qt route (decode, smooth
 // scale, save). Every route runs in its own child process, so that time and peak memory
 // (ru_maxrss) are measured the same way for all.
-//   bench_copy_image                 run the comparison
-//   bench_copy_image lib|qt SRC DST  one route (used by the comparison)
+//   bench_copy_image [--before BENCH]  run the comparison; BENCH, the same benchmark built from an
+//                                      older revision, adds that revision's copyImageFile as a route
+//   bench_copy_image lib|qt SRC DST    one route (used by the comparison)
+// The quality of the result is given as PSNR against the bare Qt route (full decode, smooth scale)
+// and against the older revision's result.
 
 #include <ImageUtils.h>
 
@@ -18,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sys/resource.h>
@@ -85,6 +89,26 @@ QImage photoLike(const QSize& size)
     return image;
 }
 
+// Peak signal-to-noise ratio of two images of one size, in dB (-1 when the sizes differ).
+double psnr(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const QRgb* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            const int dr = qRed(p[col]) - qRed(q[col]), dg = qGreen(p[col]) - qGreen(q[col]),
+                      db = qBlue(p[col]) - qBlue(q[col]);
+            sum += dr * dr + dg * dg + db * db;
+        }
+    }
+    const double mse = sum / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -127,12 +151,16 @@ int main(int argc, char** argv)
     std::vector<Route> routes;
     routes.push_back({"copyImageFile", {self, "lib", source, dir.filePath("lib.jpg")}, {}, {}});
     routes.push_back({"bare Qt", {self, "qt", source, dir.filePath("qt.jpg")}, {}, {}});
+    const int beforeAt = args.indexOf("--before");
+    const QString before = beforeAt > 0 && beforeAt + 1 < args.size() ? args.at(beforeAt + 1) : QString();
+    if (!before.isEmpty())
+        routes.push_back({"before", {before, "lib", source, dir.filePath("before.jpg")}, {}, {}});
     if (!vips.isEmpty())
         routes.push_back({"vipsthumbnail", {vips, source, "-s", "1600x1200", "-o", dir.filePath("vips.jpg") + "[Q=80]"}, {}, {}});
     if (QFileInfo::exists(convert))
         routes.push_back({"convert", {convert, source, "-resize", "1600x1200", "-quality", "80", dir.filePath("im.jpg")}, {}, {}});
 
-    const int rounds = 5;
+    const int rounds = qEnvironmentVariableIsSet("BENCH_ROUNDS") ? qMax(1, qEnvironmentVariableIntValue("BENCH_ROUNDS")) : 7;
     for (int r = 0; r < rounds; ++r) {
         for (Route& route : routes) {
             Sample s;
@@ -151,8 +179,17 @@ int main(int argc, char** argv)
     const double lib = median(routes[0].ms), qt = median(routes[1].ms);
     std::printf("ratio copyImageFile/bare Qt: time %.2f, peak memory %.2f (target <= 1.5)\n", lib / qt,
                 median(routes[0].rss) / median(routes[1].rss));
-    for (size_t i = 2; i < routes.size(); ++i)
+    for (size_t i = 2; i < routes.size(); ++i) {
+        if (std::strcmp(routes[i].name, "before") == 0) {
+            std::printf("ratio copyImageFile/before: time %.2f (target <= 1.05), peak memory %.2f\n",
+                        lib / median(routes[i].ms), median(routes[0].rss) / median(routes[i].rss));
+            continue;
+        }
         std::printf("ratio copyImageFile/%s: %.2f (target <= %.1f)\n", routes[i].name, lib / median(routes[i].ms),
                     std::strcmp(routes[i].name, "convert") == 0 ? 0.3 : 0.8);
+    }
+    std::printf("PSNR copyImageFile against bare Qt: %.2f dB\n", psnr(result, QImage(dir.filePath("qt.jpg"))));
+    if (!before.isEmpty())
+        std::printf("PSNR copyImageFile against before: %.2f dB\n", psnr(result, QImage(dir.filePath("before.jpg"))));
     return 0;
 }

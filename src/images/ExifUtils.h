@@ -17,7 +17,8 @@ public:
     static int imageExifRotation(const QString& path);
     /// The same for a JPEG device, read from its current position; 0 for a null device.
     static int imageExifRotation(QIODevice* device);
-    /// Sets Orientation to the SignedLong 0 in place; false (file untouched) without an EXIF block.
+    /// Sets Orientation to the SignedLong 0 (the file is replaced, unchanged on failure); false
+    /// without an EXIF block.
     static bool clearRotation(const QString& path);
 
 private:

@@ -23,6 +23,10 @@ namespace {
 // Stands for an unbounded side when only one side of a maximum size is given.
 const int UNBOUNDED_SIDE = 999999999;
 
+// The most pixels an image may declare to be decoded (a 50-megapixel photo is far below): a tiny
+// file can declare any size, and decoding it would take gigabytes.
+const qint64 MAX_DECODED_PIXELS = qint64(1) << 28;
+
 }
 
 ImageUtils::ImageUtils() : QObject(nullptr) {}
@@ -86,6 +90,13 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
     if (source.startsWith(QLatin1String("file://")))
         source = source.mid(7);
 
+    // Only files: opening a FIFO would wait for a writer, a device might never end.
+    const QFileInfo sourceInfo(source);
+    if (sourceInfo.exists() && !sourceInfo.isFile()) {
+        LARK_WARNING << "importImageFile format null" << source;
+        return false;
+    }
+
     QImageReader reader(source);
     reader.setAutoTransform(false);
     const QString format = QString::fromLatin1(reader.format()).toLower();
@@ -132,6 +143,40 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
         return copied;
     }
 
+    if (headerSize.isValid() && qint64(headerSize.width()) * headerSize.height() > MAX_DECODED_PIXELS) {
+        LARK_WARNING << "copyImageFile image too large to decode: " << headerSize << source;
+        return false;
+    }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 has its own bound (256 MiB by default): the pixel bound above is the one that holds.
+    reader.setAllocationLimit(int((MAX_DECODED_PIXELS * 8) >> 20));
+#endif
+
+    QSize target = maxSizeImage;
+    if (options.testFlag(OptionRetina))
+        target = QSize(qRound(target.width() * 2.0), qRound(target.height() * 2.0));
+    const Qt::AspectRatioMode mode = options.testFlag(OptionKeepRatioByExpanding)
+                                         ? Qt::KeepAspectRatioByExpanding
+                                         : keepAspectRatio ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
+
+    // A JPEG to be scaled down by 2 or more is decoded at 1/2, 1/4 or 1/8 of its size (libjpeg's
+    // DCT scaling, for sides it divides exactly): a fraction of the time and memory, and within
+    // 40 dB PSNR of a full decode scaled down.
+    QSize reducedSize;
+    QSize finalSize;
+    if (format == QLatin1String("jpeg") && !options.testFlag(OptionNoResize) && headerSize.isValid()
+        && (headerSize.width() > maxSizeImage.width() || headerSize.height() > maxSizeImage.height())) {
+        finalSize = headerSize.scaled(target, mode);
+        for (int d : {8, 4, 2}) {
+            if (!finalSize.isEmpty() && headerSize.width() % d == 0 && headerSize.height() % d == 0
+                && headerSize.width() / d >= finalSize.width() && headerSize.height() / d >= finalSize.height()) {
+                reducedSize = headerSize / d;
+                reader.setScaledSize(reducedSize);
+                break;
+            }
+        }
+    }
+
     QImage image;
     if (!reader.read(&image)) {
         LARK_WARNING << "importImageFile can't load " << source;
@@ -142,14 +187,16 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
         return false;
     }
 
-    if ((image.width() > maxSizeImage.width() || image.height() > maxSizeImage.height())
-        && !options.testFlag(OptionNoResize)) {
-        QSize target = maxSizeImage;
-        if (options.testFlag(OptionRetina))
-            target = QSize(qRound(target.width() * 2.0), qRound(target.height() * 2.0));
-        const Qt::AspectRatioMode mode = options.testFlag(OptionKeepRatioByExpanding)
-                                             ? Qt::KeepAspectRatioByExpanding
-                                             : keepAspectRatio ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
+    if (reducedSize.isValid() && image.size() == reducedSize) {
+        // The size a full decode would have been scaled to.
+        if (image.size() != finalSize)
+            image = image.scaled(finalSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (image.size() == QSize(0, 0)) {
+            LARK_WARNING << "copyImageFile #2 img.size() = " << image.size() << target;
+            return false;
+        }
+    } else if ((image.width() > maxSizeImage.width() || image.height() > maxSizeImage.height())
+               && !options.testFlag(OptionNoResize)) {
         image = image.scaled(target, mode, Qt::SmoothTransformation);
         if (image.size() == QSize(0, 0)) {
             LARK_WARNING << "copyImageFile #2 img.size() = " << image.size() << target;

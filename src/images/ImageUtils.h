@@ -47,6 +47,7 @@ public:
 
     /// Copies an image into place, resizing, rotating and re-encoding as needed (in the source's
     /// own format). False, with a log message, on failure; an existing destination then stays.
+    /// An image to decode that declares more than 2^28 pixels is refused before decoding.
     static bool copyImageFile(QString source, QString destination, bool keepAspectRatio, QSize maxSizeImage,
                               QFlags<OptionImageCopy> options = QFlags<OptionImageCopy>(), int quality = -1);
     /// Writes the image with progressive scan at the given quality; false (old file kept) on failure.

@@ -6,6 +6,8 @@
 #include <QDataStream>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QtDebug>
 
 #include <algorithm>
@@ -335,6 +337,10 @@ void QExifImageHeader::setThumbnailValue(quint16 tag, const QExifValue& value)
 
 bool QExifImageHeader::readFromJpeg(const QString& fileName)
 {
+    // Only files: opening a FIFO would wait for a writer, a device might never end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -449,7 +455,9 @@ QExifValue QExifImageHeader::readIfdValue(Reader& reader, const ExifIfdEntry& en
         const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
         if (!p)
             return QExifValue();
-        return QExifValue(QString::fromLatin1(reinterpret_cast<const char*>(p), int(count - 1)));
+        // The text ends at the first NUL; cameras also write it without any, or with several.
+        const uchar* end = std::find(p, p + count, uchar(0));
+        return QExifValue(QString::fromLatin1(reinterpret_cast<const char*>(p), int(end - p)));
     }
     case QExifValue::Short: {
         const uchar* p = count <= 2 ? inlineBytes : outOfLine(quint64(count) * 2);
@@ -597,12 +605,30 @@ quint32 padded(quint32 size)
     return size + (size & 1);
 }
 
+// The bytes of a text as written: Latin-1 up to its first NUL (a NUL inside would end it early).
+QByteArray asciiText(const QExifValue& value)
+{
+    QByteArray text = value.toByteArray();
+    const int nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+// The count as written: a text counts its terminating NUL, written exactly once.
+quint32 writtenCount(const QExifValue& value)
+{
+    if (value.type() == QExifValue::Ascii)
+        return quint32(asciiText(value).size()) + 1;
+    return quint32(std::max(0, value.count()));
+}
+
 }
 
 // Bytes of a value that does not fit the 4-byte field; 0 when it fits.
 quint32 QExifImageHeader::outOfLineSize(const QExifValue& value)
 {
-    const quint32 count = quint32(std::max(0, value.count()));
+    const quint32 count = writtenCount(value);
     switch (value.type()) {
     case QExifValue::Byte:
     case QExifValue::Ascii:
@@ -638,7 +664,7 @@ quint32 QExifImageHeader::ifdSize(const QList<QPair<quint16, QExifValue>>& entri
 void QExifImageHeader::writeIfdEntry(QDataStream& stream, quint16 tag, const QExifValue& value,
                                      quint32& offset) const
 {
-    stream << tag << quint16(value.type()) << quint32(std::max(0, value.count()));
+    stream << tag << quint16(value.type()) << writtenCount(value);
     const quint32 size = outOfLineSize(value);
     if (size > 0) {
         stream << offset;
@@ -654,7 +680,7 @@ void QExifImageHeader::writeIfdEntry(QDataStream& stream, quint16 tag, const QEx
     }
     case QExifValue::Ascii:
     case QExifValue::Undefined: {
-        const QByteArray bytes = value.toByteArray();
+        const QByteArray bytes = value.type() == QExifValue::Ascii ? asciiText(value) : value.toByteArray();
         for (int i = 0; i < 4; ++i)
             stream << quint8(i < bytes.size() ? bytes.at(i) : 0);
         break;
@@ -696,7 +722,7 @@ void QExifImageHeader::writeIfdValue(QDataStream& stream, const QExifValue& valu
             stream << b;
         break;
     case QExifValue::Ascii: {
-        const QByteArray text = value.toByteArray();
+        const QByteArray text = asciiText(value);
         stream.writeRawData(text.constData(), text.size());
         stream << quint8(0);
         break;
@@ -837,15 +863,51 @@ qint64 QExifImageHeader::writeTiff(QIODevice* device) const
     return written == bytes.size() ? written : -1;
 }
 
+// The new file is written beside the old one and renamed over it, so that a failure (a full disk,
+// an unreadable file) leaves the photo as it was; a file that is not there is never created.
 bool QExifImageHeader::writeIntoJpeg(const QString& fileName) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadWrite))
+    const QFileInfo info(fileName);
+    if (!info.isFile())
         return false;
-    if (!writeIntoJpeg(&file))
+    // A link keeps pointing at the rewritten photo.
+    const QString target = info.canonicalFilePath();
+    QByteArray bytes;
+    {
+        QFile original(target);
+        if (!original.open(QIODevice::ReadOnly))
+            return false;
+        bytes = original.readAll();
+        if (original.error() != QFileDevice::NoError)
+            return false;
+    }
+    {
+        QBuffer buffer(&bytes);
+        if (!buffer.open(QIODevice::ReadWrite) || !writeIntoJpeg(&buffer))
+            return false;
+    }
+
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        LARK_WARNING << "cannot write" << target << file.errorString();
         return false;
-    file.close();
-    return file.error() == QFileDevice::NoError;
+    }
+    // QSaveFile::commit() does not report a failed flush of its buffer: flush and check first.
+    if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        LARK_WARNING << "cannot write" << target << file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    // Gone meanwhile: not brought back.
+    if (!QFileInfo::exists(target)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        LARK_WARNING << "cannot replace" << target << file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool QExifImageHeader::writeIntoJpeg(QIODevice* device) const

@@ -90,7 +90,7 @@ private:
 struct ExifIfdEntry;
 class QExifImageHeaderPrivate;
 
-/// The EXIF block of a JPEG file: reads it into typed values and writes it back in place.
+/// The EXIF block of a JPEG file: reads it into typed values and writes it back.
 class LARKUTILS_EXPORT QExifImageHeader
 {
 public:
@@ -136,7 +136,8 @@ public:
     bool readFromJpeg(const QString& fileName);
     /// Reads the EXIF block of a JPEG device; false (header empty) when it holds none.
     bool readFromJpeg(QIODevice* device);
-    /// Replaces or inserts the EXIF segment of a JPEG file in place; false on any failure.
+    /// Replaces or inserts the EXIF segment of a JPEG file: the new file is renamed over the old
+    /// one, which stays unchanged on any failure (false); a missing file is not created.
     bool writeIntoJpeg(const QString& fileName) const;
     /// Replaces or inserts the EXIF segment of a JPEG device; false (nothing written) when the
     /// device is sequential, not a JPEG, of an unknown first segment kind or the block too large.

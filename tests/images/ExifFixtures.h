@@ -159,6 +159,37 @@ public:
     QByteArray thumbnail;
 };
 
+// Ascii values as cameras and phones write them: with one NUL, none, several, or a count of 0.
+struct AsciiForm
+{
+    const char* name;
+    QByteArray raw;    // the value's bytes as stored
+    quint32 count;     // the count of the entry
+    QByteArray text;   // what a reader gives
+};
+
+inline QList<AsciiForm> asciiForms()
+{
+    return {
+        {"count 0", QByteArray(), 0, ""},
+        {"inline 1, no NUL", "N", 1, "N"},
+        {"inline 1, NUL only", QByteArray(1, '\0'), 1, ""},
+        {"inline 2, one NUL", QByteArray("E\0", 2), 2, "E"},
+        {"inline 2, no NUL", "ab", 2, "ab"},
+        {"inline 3, no NUL (HTC)", "HTC", 3, "HTC"},
+        {"inline 3, one NUL", QByteArray("R9\0", 3), 3, "R9"},
+        {"inline 4, no NUL", "abcd", 4, "abcd"},
+        {"inline 4, several NULs", QByteArray("0\0\0\0", 4), 4, "0"},
+        {"inline 4, NUL inside", QByteArray("a\0bc", 4), 4, "a"},
+        {"offset, one NUL", QByteArray("Firmware 1.2\0", 13), 13, "Firmware 1.2"},
+        {"offset, no NUL (RAPH800)", "RAPH800", 7, "RAPH800"},
+        {"offset, date of 19", "2014:04:26 19:09:10", 19, "2014:04:26 19:09:10"},
+        {"offset, several NULs", QByteArray("Canon\0\0\0", 8), 8, "Canon"},
+        {"offset, text after a NUL", QByteArray("Lark\0junk\0", 10), 10, "Lark"},
+        {"offset, NULs only", QByteArray(6, '\0'), 6, ""},
+    };
+}
+
 inline QImage pattern(const QSize& size)
 {
     QImage image(size, QImage::Format_RGB32);

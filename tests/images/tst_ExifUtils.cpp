@@ -6,9 +6,13 @@
 #include <QExifImageHeader.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ExifFixtures;
 
@@ -38,6 +42,10 @@ private slots:
     void clearRotationRefuses();
     void peersAcceptClearedFile_data();
     void peersAcceptClearedFile();
+    void rewriteKeepsLinkAndMode();
+    void rewriteFailureKeepsPhoto();
+    void rewriteOnFullDisk_data();
+    void rewriteOnFullDisk();
 
 private:
     QTemporaryDir mDir;
@@ -186,6 +194,74 @@ void tst_ExifUtils::peersAcceptClearedFile()
         const QString line = QString::fromUtf8(process.readAllStandardOutput()).simplified();
         QVERIFY2(line.contains("SLong 1") && line.endsWith(" 0"), qPrintable(line));
     }
+}
+
+// The photo is replaced by a new file: a link to it stays a link, the file keeps its mode.
+void tst_ExifUtils::rewriteKeepsLinkAndMode()
+{
+    QVERIFY(QDir(mDir.path()).mkpath("link/photos"));
+    const QString photo = mDir.filePath("link/photos/photo.jpg");
+    const QString link = mDir.filePath("link/photo-link.jpg");
+    QVERIFY(writeFile(photo, jpegWithExif(cameraTiff(false, 6, false, false).build())));
+    QVERIFY(::chmod(QFile::encodeName(photo).constData(), 0640) == 0);
+    QVERIFY(::symlink("photos/photo.jpg", QFile::encodeName(link).constData()) == 0);
+
+    QVERIFY(ExifUtils::clearRotation(link));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(ExifUtils::imageExifRotation(photo), 0);
+    struct stat info;
+    QVERIFY(::stat(QFile::encodeName(photo).constData(), &info) == 0);
+    QCOMPARE(int(info.st_mode & 07777), 0640);
+    QCOMPARE(QDir(mDir.filePath("link/photos")).entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpg"});
+}
+
+// A photo that cannot be replaced (chattr +i: even root cannot) stays as it was, and the new
+// file written beside it does not stay behind.
+void tst_ExifUtils::rewriteFailureKeepsPhoto()
+{
+    QVERIFY(QDir(mDir.path()).mkpath("locked"));
+    const QString photo = mDir.filePath("locked/photo.jpg");
+    const QByteArray original = jpegWithExif(cameraTiff(true, 8, true, true).build());
+    QVERIFY(writeFile(photo, original));
+    if (QProcess::execute("chattr", {"+i", photo}) != 0)
+        QSKIP("chattr +i is not available here");
+    const bool cleared = ExifUtils::clearRotation(photo);
+    QExifImageHeader header(photo);
+    header.setValue(0x010E, QExifValue(QString(3000, QLatin1Char('x'))));
+    const bool written = header.writeIntoJpeg(photo);
+    QProcess::execute("chattr", {"-i", photo});
+    QVERIFY(!cleared);
+    QVERIFY(!written);
+    QCOMPARE(readFile(photo), original);
+    QCOMPARE(QDir(mDir.filePath("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpg"});
+}
+
+void tst_ExifUtils::rewriteOnFullDisk_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("clearRotation") << "clear-rotation";
+    QTest::newRow("writeIntoJpeg, larger header") << "larger-header";
+}
+
+// On a really full disk (a small tmpfs in the child's own mount namespace) the rewrite fails, the
+// photo keeps every byte and nothing is left beside it.
+void tst_ExifUtils::rewriteOnFullDisk()
+{
+    QFETCH(QString, operation);
+    const QString photo = mDir.filePath("full-disk-source.jpg");
+    QVERIFY(writeFile(photo, jpegWithExif(cameraTiff(false, 6, true, true).build())));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(LARK_IMAGES_CHILD, {"full-disk", mDir.filePath("full-disk-" + operation), photo, operation});
+    if (!child.waitForFinished(30000)) {
+        child.kill();
+        child.waitForFinished(5000);
+        QFAIL("the rewrite on a full disk did not end within 30 s");
+    }
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77)
+        QSKIP("mounting a tmpfs is not permitted here");
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             child.readAll().constData());
 }
 
 QTEST_GUILESS_MAIN(tst_ExifUtils)

@@ -2,17 +2,28 @@
 #include "ExifPeer.h"
 #include "LogCapture.h"
 
+#include <ExifUtils.h>
 #include <ImageUtils.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
 
+#include <chrono>
+#include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/resource.h>
+#include <zlib.h>
 
 using namespace ExifFixtures;
 
@@ -53,6 +64,107 @@ QImage noise(const QSize& size)
             image.setPixel(x, y, state >> 8);
         }
     return image;
+}
+
+// The JPEG with the frame header (SOFn) declaring another size; the data stays that of the original.
+QByteArray withDeclaredSize(QByteArray jpeg, const QSize& size)
+{
+    int pos = 2;
+    while (pos + 9 <= jpeg.size() && uchar(jpeg.at(pos)) == 0xFF) {
+        const int marker = uchar(jpeg.at(pos + 1));
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            jpeg[pos + 5] = char(size.height() >> 8);
+            jpeg[pos + 6] = char(size.height() & 0xFF);
+            jpeg[pos + 7] = char(size.width() >> 8);
+            jpeg[pos + 8] = char(size.width() & 0xFF);
+            return jpeg;
+        }
+        pos += 2 + ((uchar(jpeg.at(pos + 2)) << 8) | uchar(jpeg.at(pos + 3)));
+    }
+    return QByteArray();
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& data)
+{
+    QByteArray chunk;
+    const quint32 length = quint32(data.size());
+    for (int shift : {24, 16, 8, 0})
+        chunk.append(char((length >> shift) & 0xFF));
+    const QByteArray body = QByteArray(type, 4) + data;
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size())));
+    chunk += body;
+    for (int shift : {24, 16, 8, 0})
+        chunk.append(char((crc >> shift) & 0xFF));
+    return chunk;
+}
+
+// A complete, valid black one-bit PNG of any size: its rows are compressed as they are made, so
+// that neither making nor writing it needs the image in memory.
+QByteArray oneBitPng(const QSize& size)
+{
+    QByteArray header;
+    for (int side : {size.width(), size.height()})
+        for (int shift : {24, 16, 8, 0})
+            header.append(char((side >> shift) & 0xFF));
+    header += QByteArray("\x01\x00\x00\x00\x00", 5);  // depth 1, grey, deflate, no filter, no interlace
+
+    const QByteArray row(1 + (size.width() + 7) / 8, '\0');  // filter byte "none", then black pixels
+    QByteArray compressed;
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    char out[65536];
+    for (int y = 0; y <= size.height(); ++y) {
+        const bool last = y == size.height();
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.constData()));
+        stream.avail_in = last ? 0 : uInt(row.size());
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            compressed.append(out, int(sizeof out - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", compressed)
+           + pngChunk("IEND", QByteArray());
+}
+
+// A smooth picture with fine grain, like a photo.
+QImage photoLike(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    quint32 state = 3;
+    for (int y = 0; y < size.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int grain = int(state >> 29) - 4;
+            line[x] = qRgb(qBound(0, 40 + 180 * x / size.width() + grain, 255),
+                           qBound(0, 200 - 150 * y / size.height() + grain, 255),
+                           qBound(0, 60 + (x + y) % 97 + grain, 255));
+        }
+    }
+    return image;
+}
+
+// Peak signal-to-noise ratio of b against a, in dB (-1 when the sizes differ).
+double psnr(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const QRgb* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            const int dr = qRed(p[col]) - qRed(q[col]), dg = qGreen(p[col]) - qGreen(q[col]),
+                      db = qBlue(p[col]) - qBlue(q[col]);
+            sum += dr * dr + dg * dg + db * db;
+        }
+    }
+    const double mse = sum / (3.0 * x.width() * x.height());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
 bool close(const QColor& a, const QColor& b, int tolerance = 40)
@@ -107,6 +219,11 @@ private slots:
     void copyFailedWriteKeepsDestination_data();
     void copyFailedWriteKeepsDestination();
     void writeProgressiveImage();
+    void copyScaledJpegMatchesFullDecode_data();
+    void copyScaledJpegMatchesFullDecode();
+    void fifoSourcesAreRefused();
+    void copyBoundsDecodedSize_data();
+    void copyBoundsDecodedSize();
 
     void applyOpacity_data();
     void applyOpacity();
@@ -400,6 +517,153 @@ void tst_ImageUtils::writeProgressiveImage()
 }
 
 // ---------------------------------------------------------------------------------------------
+
+void tst_ImageUtils::copyScaledJpegMatchesFullDecode_data()
+{
+    using O = ImageUtils::OptionImageCopy;
+    QTest::addColumn<QSize>("source");
+    QTest::addColumn<QSize>("maxSize");
+    QTest::addColumn<bool>("keepRatio");
+    QTest::addColumn<ImageUtils::OptionsImageCopy>("options");
+    const ImageUtils::OptionsImageCopy none;
+    QTest::newRow("4000x3000 into 1600x1200") << QSize(4000, 3000) << QSize(1600, 1200) << true << none;
+    QTest::newRow("4000x3000 into 400x300") << QSize(4000, 3000) << QSize(400, 300) << true << none;
+    QTest::newRow("odd 3999x2999 into 800x600") << QSize(3999, 2999) << QSize(800, 600) << true << none;
+    QTest::newRow("2400x1600 into 500x500, ratio ignored") << QSize(2400, 1600) << QSize(500, 500) << false << none;
+    QTest::newRow("2400x1600 into 500x500, by expanding")
+        << QSize(2400, 1600) << QSize(500, 500) << true << ImageUtils::OptionsImageCopy(O::OptionKeepRatioByExpanding);
+    QTest::newRow("2400x1600 into retina 300x300")
+        << QSize(2400, 1600) << QSize(300, 300) << true << ImageUtils::OptionsImageCopy(O::OptionRetina);
+    QTest::newRow("2400x1600 into 1200x0") << QSize(2400, 1600) << QSize(1200, 0) << true << none;
+}
+
+// A JPEG scaled down comes out at the size and with the pixels of a full decode scaled down
+// (whatever the decoder does to get there), within the JPEG encoding's own loss.
+void tst_ImageUtils::copyScaledJpegMatchesFullDecode()
+{
+    QFETCH(QSize, source);
+    QFETCH(QSize, maxSize);
+    QFETCH(bool, keepRatio);
+    QFETCH(ImageUtils::OptionsImageCopy, options);
+    const QString input = path("scaled/source.jpg");
+    const QString output = path("scaled/out.jpg");
+    QVERIFY(QDir().mkpath(path("scaled")));
+    QVERIFY(photoLike(source).save(input, "jpeg", 92));
+
+    // A zero height leaves the height unbounded.
+    QSize target = maxSize.height() == 0 ? source.scaled(QSize(maxSize.width(), 999999999), Qt::KeepAspectRatio)
+                                         : maxSize;
+    if (options.testFlag(ImageUtils::OptionRetina))
+        target *= 2;
+    const Qt::AspectRatioMode mode = options.testFlag(ImageUtils::OptionKeepRatioByExpanding)
+                                         ? Qt::KeepAspectRatioByExpanding
+                                         : keepRatio ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
+    // A full decode scaled down, encoded the same way.
+    QImage expected;
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(QImage(input).scaled(target, mode, Qt::SmoothTransformation).save(&buffer, "jpeg", 95));
+        QVERIFY(expected.loadFromData(bytes));
+    }
+
+    QVERIFY(ImageUtils::copyImageFile(input, output, keepRatio, maxSize, options, 95));
+    const QImage result(output);
+    QCOMPARE(result.size(), expected.size());
+    const double quality = psnr(expected, result);
+    QVERIFY2(quality >= 40, qPrintable(QString("PSNR %1 dB").arg(quality)));
+}
+
+// A FIFO named like a photo: refused at once, where opening it would wait for a writer.
+void tst_ImageUtils::fifoSourcesAreRefused()
+{
+    const QString fifo = path("fifo/photo.jpg");
+    QVERIFY(QDir().mkpath(path("fifo")));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    LogCapture logs;
+    auto calls = std::async(std::launch::async, [&fifo]() {
+        return QVector<int>{ImageUtils::copyImageFile(fifo, fifo + ".out.jpg", false, QSize(10, 10)),
+                            ExifUtils::imageExifRotation(fifo), ExifUtils::clearRotation(fifo)};
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (calls.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready && timer.elapsed() < 20000) {
+        if (timer.elapsed() > 10000) {
+            // Blocked in open(): a reader-writer open releases it, so that the thread can end.
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDWR | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    QVERIFY2(timer.elapsed() < 10000, "a call waited on the FIFO");
+    QCOMPARE(calls.get(), (QVector<int>{0, 0, 0}));
+    QVERIFY(logs.has(Logwell::LogWarning, "ImageUtils::copyImageFile", "importImageFile format null"));
+    QVERIFY(!QFileInfo::exists(fifo + ".out.jpg"));
+}
+
+void tst_ImageUtils::copyBoundsDecodedSize_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QSize>("declared");
+    QTest::addColumn<bool>("copies");
+    const QByteArray jpeg = plainJpeg(QSize(16, 16));
+    QTest::newRow("JPEG declaring 65500x32000") << "bomb.jpg" << withDeclaredSize(jpeg, QSize(65500, 32000))
+                                                << QSize(65500, 32000) << false;
+    QTest::newRow("JPEG declaring 16385x16385, just above 2^28 pixels")
+        << "above.jpg" << withDeclaredSize(jpeg, QSize(16385, 16385)) << QSize(16385, 16385) << false;
+    QTest::newRow("one-bit PNG of 60000x60000") << "bomb.png" << oneBitPng(QSize(60000, 60000))
+                                                << QSize(60000, 60000) << false;
+    // A real 50-megapixel photo, made by the test (Qt encodes it).
+    QImage photo(8660, 5780, QImage::Format_RGB32);
+    {
+        QPainter painter(&photo);
+        painter.drawImage(photo.rect(), pattern(QSize(866, 578)));
+    }
+    QByteArray photoBytes;
+    {
+        QBuffer buffer(&photoBytes);
+        buffer.open(QIODevice::WriteOnly);
+        photo.save(&buffer, "jpeg", 80);
+    }
+    QTest::newRow("50-megapixel photo") << "photo50mp.jpg" << photoBytes << photo.size() << true;
+}
+
+// In a child with 2 GiB of address space and a time bound: a tiny file declaring a huge image is
+// refused before decoding (with its size in the warning); a real large photo still copies.
+void tst_ImageUtils::copyBoundsDecodedSize()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QSize, declared);
+    QFETCH(bool, copies);
+    QVERIFY(!data.isEmpty());
+    const QString source = path("bounds/" + name);
+    const QString destination = path("bounds/out-" + name);
+    QVERIFY(writeFile(source, data, true));
+    QCOMPARE(QImageReader(source).size(), declared);
+
+    QProcess child;
+    child.start(LARK_IMAGES_CHILD, {"copy", source, destination, "1600", "1200", "2048"});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished(5000);
+        QFAIL("copyImageFile did not end within 60 s");
+    }
+    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit, qPrintable(child.readAllStandardError()));
+    if (copies) {
+        QVERIFY2(child.exitCode() == 0, qPrintable(out));
+        QCOMPARE(QImageReader(destination).size(), declared.scaled(1600, 1200, Qt::KeepAspectRatio));
+    } else {
+        QVERIFY2(child.exitCode() == 1, qPrintable(out));
+        QVERIFY2(out.contains("copyImageFile image too large to decode: ")
+                     && out.contains(QString("QSize(%1, %2)").arg(declared.width()).arg(declared.height())),
+                 qPrintable(out));
+        QVERIFY(!QFileInfo::exists(destination));
+    }
+}
 
 void tst_ImageUtils::applyOpacity_data()
 {

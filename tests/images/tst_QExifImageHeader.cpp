@@ -127,6 +127,9 @@ private slots:
     void readKeepsHeaderOnUnopenableFile();
     void readAcceptsLayoutWithoutNextOffsets();
     void invalidTypeWarnsAndWritesAsEmptyByte();
+    void asciiForms_data();
+    void asciiForms();
+    void asciiWrittenUpToFirstNul();
 
     void writeTiffExactLayout();
     void writeTiffBigEndianLayout();
@@ -153,6 +156,8 @@ private slots:
     void exiftoolReadsTheSame();
     void exiftoolAcceptsRewrite_data();
     void exiftoolAcceptsRewrite();
+    void exiftoolReadsAsciiForms_data();
+    void exiftoolReadsAsciiForms();
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -375,6 +380,67 @@ void tst_QExifImageHeader::invalidTypeWarnsAndWritesAsEmptyByte()
 }
 
 // ---------------------------------------------------------------------------------------------
+
+void tst_QExifImageHeader::asciiForms_data()
+{
+    QTest::addColumn<bool>("big");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<uint>("count");
+    QTest::addColumn<QByteArray>("text");
+    for (bool big : {false, true}) {
+        for (const AsciiForm& form : ExifFixtures::asciiForms())
+            QTest::addRow("%s, %s", big ? "MM" : "II", form.name) << big << form.raw << uint(form.count) << form.text;
+    }
+}
+
+void tst_QExifImageHeader::asciiForms()
+{
+    QFETCH(bool, big);
+    QFETCH(QByteArray, raw);
+    QFETCH(uint, count);
+    QFETCH(QByteArray, text);
+    Tiff t(big);
+    t.ifd0 << Entry{0x010E, QExifValue::Ascii, count, raw};
+    QExifImageHeader header;
+    QVERIFY(readTiffBytes(header, t.build()));
+    const QExifValue value = header.value(0x010E);
+    QCOMPARE(value.type(), int(QExifValue::Ascii));
+    QCOMPARE(value.toByteArray(), text);
+    QCOMPARE(value.count(), text.size() + 1);
+
+    // Written back: the text and exactly one NUL, inline up to 4 bytes (zero-filled), else at its offset.
+    const QByteArray written = tiffOf(header);
+    auto u16 = big ? be16 : le16;
+    auto u32 = big ? be32 : le32;
+    QCOMPARE(u16(written, 10), quint16(0x010E));
+    QCOMPARE(u16(written, 12), quint16(QExifValue::Ascii));
+    const quint32 writtenCount = u32(written, 14);
+    QCOMPARE(writtenCount, quint32(text.size() + 1));
+    if (writtenCount <= 4)
+        QCOMPARE(written.mid(18, 4), text + QByteArray(4 - text.size(), '\0'));
+    else
+        QCOMPARE(written.mid(int(u32(written, 18)), int(writtenCount)), text + '\0');
+
+    QExifImageHeader back;
+    QVERIFY(readTiffBytes(back, written));
+    QCOMPARE(back.value(0x010E), value);
+    QCOMPARE(tiffOf(back), written);
+}
+
+void tst_QExifImageHeader::asciiWrittenUpToFirstNul()
+{
+    QExifImageHeader header;
+    header.setValue(0x010E, QExifValue(QString::fromLatin1("ab\0cd", 5)));
+    header.setValue(0x0131, QExifValue(QString::fromLatin1("Firmware\0\0 1.2", 14)));
+    QExifImageHeader back;
+    QVERIFY(readTiffBytes(back, tiffOf(header)));
+    QCOMPARE(back.value(0x010E).toString(), QString("ab"));
+    QCOMPARE(back.value(0x010E).count(), 3);
+    QCOMPARE(back.value(0x0131).toString(), QString("Firmware"));
+    const QByteArray written = tiffOf(header);
+    QCOMPARE(le32(written, 14), 3u);
+    QCOMPARE(le32(written, 26), 9u);
+}
 
 void tst_QExifImageHeader::writeTiffExactLayout()
 {
@@ -727,6 +793,9 @@ void tst_QExifImageHeader::writeIntoJpegFile()
     QVERIFY(!QImage(path).isNull());
     QVERIFY(!header.writeIntoJpeg(dir.filePath("missing/x.jpg")));
     QVERIFY(!header.writeIntoJpeg(dir.path()));
+    QVERIFY(!header.writeIntoJpeg(dir.filePath("missing.jpg")));
+    QVERIFY(!QFileInfo::exists(dir.filePath("missing.jpg")));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"photo.jpg"});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1010,6 +1079,71 @@ void tst_QExifImageHeader::exiftoolAcceptsRewrite()
     QFile f1(original), f2(rewritten);
     QVERIFY(f1.open(QIODevice::ReadOnly) && f2.open(QIODevice::ReadOnly));
     QCOMPARE(afterExif(f2.readAll()), afterExif(f1.readAll()));
+}
+
+void tst_QExifImageHeader::exiftoolReadsAsciiForms_data()
+{
+    QTest::addColumn<bool>("big");
+    QTest::newRow("II") << false;
+    QTest::newRow("MM") << true;
+}
+
+// Every form of Ascii value, in the three directories: we read what exiftool reads, and after a
+// rewrite exiftool reads every text as it did before.
+void tst_QExifImageHeader::exiftoolReadsAsciiForms()
+{
+    if (ExifPeer::exiftool().isEmpty())
+        QSKIP("exiftool is not installed");
+    QFETCH(bool, big);
+    struct Slot
+    {
+        int directory;  // 0 IFD0, 1 EXIF, 2 GPS
+        quint16 tag;
+        const char* key;
+    };
+    const Slot places[] = {
+        {0, 0x010D, "IFD0:DocumentName"}, {0, 0x010E, "IFD0:ImageDescription"}, {0, 0x010F, "IFD0:Make"},
+        {0, 0x0110, "IFD0:Model"}, {0, 0x011D, "IFD0:PageName"}, {0, 0x0131, "IFD0:Software"},
+        {0, 0x0132, "IFD0:ModifyDate"}, {0, 0x013B, "IFD0:Artist"}, {0, 0x013C, "IFD0:HostComputer"},
+        {1, 0xA433, "ExifIFD:LensMake"}, {1, 0x9003, "ExifIFD:DateTimeOriginal"}, {1, 0x9004, "ExifIFD:CreateDate"},
+        {1, 0xA420, "ExifIFD:ImageUniqueID"}, {1, 0xA430, "ExifIFD:OwnerName"}, {2, 0x0001, "GPS:GPSLatitudeRef"},
+        {2, 0x0012, "GPS:GPSMapDatum"},
+    };
+    const QList<AsciiForm> forms = ExifFixtures::asciiForms();
+    QCOMPARE(int(sizeof places / sizeof places[0]), forms.size());
+    Tiff t(big);
+    t.exif << t.undefined(0x9000, "0230");
+    for (int i = 0; i < forms.size(); ++i) {
+        const Entry entry{places[i].tag, QExifValue::Ascii, forms[i].count, forms[i].raw};
+        (places[i].directory == 0 ? t.ifd0 : places[i].directory == 1 ? t.exif : t.gps) << entry;
+    }
+    QTemporaryDir dir;
+    const QString original = dir.filePath("original.jpg");
+    const QString rewritten = dir.filePath("rewritten.jpg");
+    QFile file(original);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(jpegWithExif(t.build()));
+    file.close();
+    QVERIFY(QFile::copy(original, rewritten));
+
+    QExifImageHeader header(original);
+    QVERIFY(header.writeIntoJpeg(rewritten));
+    const QJsonObject before = ExifPeer::tags(original);
+    const QJsonObject after = ExifPeer::tags(rewritten);
+    QVERIFY(!before.isEmpty() && !after.isEmpty());
+    for (int i = 0; i < forms.size(); ++i) {
+        const QExifValue ours = places[i].directory == 0   ? header.value(places[i].tag)
+                                : places[i].directory == 1 ? header.extendedValue(places[i].tag)
+                                                          : header.gpsValue(places[i].tag);
+        const QString peer = before.value(places[i].key).toVariant().toString();
+        QVERIFY2(ours.toString() == peer, qPrintable(QString("%1 (%2): ours \"%3\", exiftool \"%4\"")
+                                                        .arg(places[i].key, forms[i].name, ours.toString(), peer)));
+        QVERIFY2(after.value(places[i].key) == before.value(places[i].key), qPrintable(places[i].key));
+    }
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        if (it.key().startsWith("IFD0:") || it.key().startsWith("ExifIFD:") || it.key().startsWith("GPS:"))
+            QVERIFY2(after.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_QExifImageHeader)
