@@ -7,16 +7,87 @@
 
 #include "LarkLog.h"
 
+#include <QHash>
 #include <QMap>
+#include <QMutex>
 #include <QStringList>
+#include <QTextCodec>
 #include <QTextStream>
 #include <QVariant>
 
-// The writers' guard against a null stream: logs the misuse (in the calling function's name) and returns.
-#define LARK_CHECK_STREAM(stream)                     \
-    if (!(stream)) {                                  \
-        LARK_CRITICAL << "bad usage!! null stream";   \
-        return;                                       \
+namespace CodeWriter {
+
+// What the stream's target carries safely.
+enum class Charset {
+    Unicode, // every character travels as itself (a string target, UTF-8, UTF-16, UTF-32)
+    Ascii,   // a legacy codec: only printable ASCII, tab and line breaks are written as themselves
+    Refused, // a codec that does not even write ASCII as ASCII: nothing is written
+};
+
+inline bool asciiTransparent(QTextCodec* codec)
+{
+    QString ascii = QStringLiteral("\t\n\r");
+    for (ushort c = 0x20; c < 0x7f; ++c)
+        ascii += QChar(c);
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return codec->fromUnicode(ascii.constData(), ascii.size(), &state) == ascii.toLatin1();
+}
+
+inline Charset charsetOf(const QTextStream& stream)
+{
+    if (!stream.device())
+        return Charset::Unicode;
+    QTextCodec* const codec = stream.codec();
+    if (!codec)
+        return Charset::Unicode;
+    switch (codec->mibEnum()) {
+    case 106: // UTF-8
+    case 1013: case 1014: case 1015: // UTF-16
+    case 1017: case 1018: case 1019: // UTF-32
+        return Charset::Unicode;
+    default:
+        break;
+    }
+    // Codecs live as long as the process: their answer is kept.
+    static QBasicMutex mutex;
+    static QHash<const QTextCodec*, bool> known;
+    QMutexLocker locker(&mutex);
+    auto it = known.find(codec);
+    if (it == known.end())
+        it = known.insert(codec, asciiTransparent(codec));
+    return it.value() ? Charset::Ascii : Charset::Refused;
+}
+
+// A printable ASCII character, tab or line break: the characters every accepted codec writes as themselves.
+inline bool plainAscii(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= 0x20 && u < 0x7f) || u == '\t' || u == '\n' || u == '\r';
+}
+
+// A double in the shortest text that reads back as the same double; values that 6 significant
+// digits carry keep that form ("0.5", "1e-07").
+inline QString numberText(double number)
+{
+    const QString shortText = QString::number(number, 'g', 6);
+    if (shortText.toDouble() == number)
+        return shortText;
+    return QString::number(number, 'g', QLocale::FloatingPointShortest);
+}
+
+} // namespace CodeWriter
+
+// The writers' guard: a null stream, or one whose codec would garble the code, logs the misuse
+// (in the calling function's name) and returns without writing.
+#define LARK_CHECK_STREAM(stream)                                                                      \
+    if (!(stream)) {                                                                                   \
+        LARK_CRITICAL << "bad usage!! null stream";                                                    \
+        return;                                                                                        \
+    }                                                                                                  \
+    if (CodeWriter::charsetOf(*(stream)) == CodeWriter::Charset::Refused) {                            \
+        LARK_CRITICAL << "bad usage!! the stream's codec does not write ASCII as ASCII, nothing written:" \
+                      << QString::fromLatin1((stream)->codec()->name());                               \
+        return;                                                                                        \
     }
 
 namespace CodeWriter {
@@ -50,7 +121,7 @@ void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map, const cha
     stream << close;
 }
 
-// One value by the value mapping. Dialect has static quoted(QString), writeDouble(stream, double),
+// One value by the value mapping. Dialect has static quoted(stream, QString), writeDouble(stream, double),
 // writeLongLong(stream, qint64), writeStringList, writeList and writeMap(stream, value).
 template <typename Dialect>
 void writeVariant(QTextStream& stream, const QVariant& value)
@@ -60,7 +131,7 @@ void writeVariant(QTextStream& stream, const QVariant& value)
         stream << QString::fromUtf8(value.toByteArray()); // a raw expression
         break;
     case QMetaType::QString:
-        stream << Dialect::quoted(value.toString());
+        stream << Dialect::quoted(stream, value.toString());
         break;
     case QMetaType::Bool:
         stream << (value.toBool() ? '1' : '0');
@@ -85,7 +156,7 @@ void writeVariant(QTextStream& stream, const QVariant& value)
         stream << '\n';
         break;
     default:
-        stream << Dialect::quoted(value.toString());
+        stream << Dialect::quoted(stream, value.toString());
         break;
     }
 }
