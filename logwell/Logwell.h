@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <cstddef>
 #include <functional>
 
 /// One log message: built by a temporary object, filled by streaming, emitted by the destructor.
@@ -50,6 +51,10 @@ public:
     inline Logwell& operator<<(const QString& text) { mStream << text; return checkSpacing(); }
     inline Logwell& operator<<(const QByteArray& text) { mStream << QString::fromUtf8(text); return checkSpacing(); }
     inline Logwell& operator<<(QChar c) { mStream << c; return checkSpacing(); }
+    /// A char as its character ('x' gives "x"); signed and unsigned chars stay numbers.
+    inline Logwell& operator<<(char c) { mStream << QLatin1Char(c); return checkSpacing(); }
+    /// A null pointer as "(nullptr)".
+    inline Logwell& operator<<(std::nullptr_t) { mStream << "(nullptr)"; return checkSpacing(); }
     inline Logwell& operator<<(bool value) { mStream << (value ? "true" : "false"); return checkSpacing(); }
     inline Logwell& operator<<(int value) { mStream << value; return checkSpacing(); }
     inline Logwell& operator<<(unsigned int value) { mStream << value; return checkSpacing(); }
