@@ -9,7 +9,6 @@
 
 #include <QHash>
 #include <QMap>
-#include <QMutex>
 #include <QStringList>
 #include <QTextCodec>
 #include <QTextStream>
@@ -33,6 +32,18 @@ inline bool asciiTransparent(QTextCodec* codec)
     return codec->fromUnicode(ascii.constData(), ascii.size(), &state) == ascii.toLatin1();
 }
 
+inline Charset classify(QTextCodec* codec)
+{
+    switch (codec->mibEnum()) {
+    case 106: // UTF-8
+    case 1013: case 1014: case 1015: // UTF-16
+    case 1017: case 1018: case 1019: // UTF-32
+        return Charset::Unicode;
+    default:
+        return asciiTransparent(codec) ? Charset::Ascii : Charset::Refused;
+    }
+}
+
 inline Charset charsetOf(const QTextStream& stream)
 {
     if (!stream.device())
@@ -40,22 +51,19 @@ inline Charset charsetOf(const QTextStream& stream)
     QTextCodec* const codec = stream.codec();
     if (!codec)
         return Charset::Unicode;
-    switch (codec->mibEnum()) {
-    case 106: // UTF-8
-    case 1013: case 1014: case 1015: // UTF-16
-    case 1017: case 1018: case 1019: // UTF-32
-        return Charset::Unicode;
-    default:
-        break;
-    }
-    // Codecs live as long as the process: their answer is kept.
-    static QBasicMutex mutex;
-    static QHash<const QTextCodec*, bool> known;
-    QMutexLocker locker(&mutex);
-    auto it = known.find(codec);
-    if (it == known.end())
-        it = known.insert(codec, asciiTransparent(codec));
-    return it.value() ? Charset::Ascii : Charset::Refused;
+    // Codecs live as long as the process, and asking one (even its MIB number) can be slow:
+    // each thread keeps the answers, the last one at hand.
+    thread_local const QTextCodec* lastCodec = nullptr;
+    thread_local Charset lastCharset = Charset::Unicode;
+    if (codec == lastCodec)
+        return lastCharset;
+    thread_local QHash<const QTextCodec*, Charset> known;
+    auto it = known.constFind(codec);
+    if (it == known.constEnd())
+        it = known.insert(codec, classify(codec));
+    lastCodec = codec;
+    lastCharset = it.value();
+    return lastCharset;
 }
 
 // A printable ASCII character, tab or line break: the characters every accepted codec writes as themselves.
@@ -65,14 +73,57 @@ inline bool plainAscii(QChar c)
     return (u >= 0x20 && u < 0x7f) || u == '\t' || u == '\n' || u == '\r';
 }
 
-// A double in the shortest text that reads back as the same double; values that 6 significant
-// digits carry keep that form ("0.5", "1e-07").
+// A double in the shortest text that reads back as the same double; a value that 6 significant
+// digits carry keeps the text of 'g' with precision 6 ("0.5", "1e-07", "1.23456e+09").
 inline QString numberText(double number)
 {
-    const QString shortText = QString::number(number, 'g', 6);
-    if (shortText.toDouble() == number)
-        return shortText;
-    return QString::number(number, 'g', QLocale::FloatingPointShortest);
+    const QString shortest = QString::number(number, 'g', QLocale::FloatingPointShortest);
+    // Significant digits and decimal exponent of the shortest text ("-1.2e+05", "0.0012", "1500").
+    const int exponentAt = shortest.indexOf(QLatin1Char('e'));
+    const int end = exponentAt < 0 ? shortest.size() : exponentAt;
+    int beforePoint = 0;
+    int leadingZeros = 0;
+    int digits = 0;
+    int lastNonZero = 0;
+    bool point = false;
+    for (int i = 0; i < end; ++i) {
+        const QChar c = shortest.at(i);
+        if (c == QLatin1Char('.')) {
+            point = true;
+        } else if (c.isDigit()) {
+            ++digits;
+            if (!point)
+                ++beforePoint;
+            if (c != QLatin1Char('0'))
+                lastNonZero = digits;
+            else if (lastNonZero == 0)
+                ++leadingZeros;
+        }
+    }
+    if (lastNonZero - leadingZeros > 6)
+        return shortest;
+    const int exponent = (exponentAt < 0 ? 0 : shortest.midRef(exponentAt + 1).toInt()) + beforePoint - leadingZeros - 1;
+    // 'g' with precision 6 writes the decimal form exactly for exponents from -4 to 5.
+    const bool decimalInG6 = exponent >= -4 && exponent < 6;
+    if (decimalInG6 == (exponentAt < 0))
+        return shortest;
+    return QString::number(number, 'g', 6);
+}
+
+// Appends the lower-case hexadecimal digits of value, at least minDigits of them.
+inline void appendHex(QString& out, uint value, int minDigits)
+{
+    static const char HEX[] = "0123456789abcdef";
+    char buffer[8];
+    int n = 0;
+    do {
+        buffer[n++] = HEX[value & 0xF];
+        value >>= 4;
+    } while (value != 0 && n < 8);
+    while (n < minDigits && n < 8)
+        buffer[n++] = '0';
+    while (n > 0)
+        out += QLatin1Char(buffer[--n]);
 }
 
 } // namespace CodeWriter

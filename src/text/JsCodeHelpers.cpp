@@ -25,10 +25,12 @@ QString asciiOnly(const QString& literal)
     QString result;
     result.reserve(literal.size() + 16);
     for (const QChar c : literal) {
-        if (CodeWriter::plainAscii(c))
+        if (CodeWriter::plainAscii(c)) {
             result += c;
-        else
-            appendUnitEscape(result, c.unicode());
+        } else {
+            result += QLatin1String("\\u");
+            CodeWriter::appendHex(result, c.unicode(), 4);
+        }
     }
     return result;
 }

@@ -19,6 +19,14 @@ bool allPlainAscii(const QString& text)
     return true;
 }
 
+// "\u{...}", PHP's escape of a code point in a double-quoted literal.
+void appendCodePointEscape(QString& out, uint codePoint)
+{
+    out += QLatin1String("\\u{");
+    CodeWriter::appendHex(out, codePoint, 1);
+    out += QLatin1Char('}');
+}
+
 // For a stream whose codec is not Unicode: a double-quoted literal made of ASCII alone, every
 // other character as "\u{...}" (UTF-8 in PHP, as on a UTF-8 stream). A double quote still
 // reads back as a single quote.
@@ -38,12 +46,12 @@ QString asciiQuoted(const QString& text)
         } else if (CodeWriter::plainAscii(c)) {
             result += c;
         } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            result += QStringLiteral("\\u{%1}").arg(QChar::surrogateToUcs4(c, text.at(i + 1)), 0, 16);
+            appendCodePointEscape(result, QChar::surrogateToUcs4(c, text.at(i + 1)));
             ++i;
         } else if (c.isSurrogate()) {
             result += QLatin1Char('?'); // what UTF-8 makes of a lone half
         } else {
-            result += QStringLiteral("\\u{%1}").arg(c.unicode(), 0, 16);
+            appendCodePointEscape(result, c.unicode());
         }
     }
     result += QLatin1Char('"');

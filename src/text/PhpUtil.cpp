@@ -1,5 +1,18 @@
 #include "PhpUtil.h"
 
+#include "CodeWriterPrivate.h"
+
+namespace {
+
+void appendCodePointEscape(QString& out, uint codePoint)
+{
+    out += QLatin1String("\\u{");
+    CodeWriter::appendHex(out, codePoint, 1);
+    out += QLatin1Char('}');
+}
+
+} // namespace
+
 QString PhpUtil::formatPhpString(const QString& text)
 {
     QString result;
@@ -16,7 +29,7 @@ QString PhpUtil::formatPhpString(const QString& text)
         } else if ((u >= 0x20 && u < 0x7f) || u == '\t' || u == '\n' || u == '\r') {
             result += c;
         } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            result += QStringLiteral("\\u{%1}").arg(QChar::surrogateToUcs4(c, text.at(i + 1)), 0, 16);
+            appendCodePointEscape(result, QChar::surrogateToUcs4(c, text.at(i + 1)));
             ++i;
         } else if (c.isSurrogate()) {
             result += QLatin1Char('?'); // what UTF-8 makes of a lone half
@@ -24,7 +37,7 @@ QString PhpUtil::formatPhpString(const QString& text)
             // The literal is ASCII alone, so that whatever codec later writes it, no character
             // turns into "?" or into bytes that PHP reads as a backslash or a quote (the second
             // byte of many Shift_JIS characters is 0x5C). PHP reads "\u{...}" as UTF-8.
-            result += QStringLiteral("\\u{%1}").arg(u, 0, 16);
+            appendCodePointEscape(result, u);
         }
     }
     result += QLatin1Char('"');

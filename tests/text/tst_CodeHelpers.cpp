@@ -290,6 +290,11 @@ void tst_CodeHelpers::phpText_data()
     QTest::newRow("double price") << value(1234567.89) << "1234567.89";
     QTest::newRow("double negative") << value(-2.25) << "-2.25";
     QTest::newRow("double tenth sum") << value(0.1 + 0.2) << "0.30000000000000004";
+    // Up to 6 significant digits the text stays as before, exponent form included.
+    QTest::newRow("double 6 digits, exponent") << value(1234560000.0) << "1.23456e+09";
+    QTest::newRow("double 6 digits, decimal") << value(100000.0) << "100000";
+    QTest::newRow("double 7 digits") << value(1234567.0) << "1234567";
+    QTest::newRow("double 7 digits, small") << value(1.234567e-10) << "1.234567e-10";
     QTest::newRow("double small") << value(1e-7) << "1e-07";
     QTest::newRow("double nan") << value(NaN) << "NAN";
     QTest::newRow("double inf") << value(INF) << "INF";
