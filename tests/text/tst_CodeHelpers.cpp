@@ -635,6 +635,7 @@ void tst_CodeHelpers::legacyCodecReadsBack()
     QVector<QVariant> values;
     for (const QString& text : hostile)
         values << text;
+    values << 1234567.89 << 0.1 + 0.2 << -2.25 << 1e-7 << 1234560000.0 << 5e-324 << 1.7976931348623157e308;
     for (int i = 0; i < 300; ++i)
         values << maker.value();
     const QVariantMap conf = maker.randomMap(100, 0);
