@@ -27,7 +27,9 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTextStream>
 #include <QTimer>
 
@@ -42,6 +44,30 @@ const QSize PHOTO_LIMIT(1024, 1024);
 const QSize THUMBNAIL_SIZE(256, 256);
 
 #define DEMO_LOG(type) Logwell(type, __FILE__, "ShopExporter", __LINE__)
+
+// How long the export waits for its image worker, in milliseconds. For the checks of the time-out
+// path, LARKUTILS_DEMO_IMAGE_TIMEOUT_MS shortens it and LARKUTILS_DEMO_IMAGE_DELAY_MS makes the
+// worker slow (not documented in --help: they are not for users).
+int imageTimeout()
+{
+    bool ok = false;
+    const int value = qEnvironmentVariableIntValue("LARKUTILS_DEMO_IMAGE_TIMEOUT_MS", &ok);
+    return ok && value > 0 ? value : 60000;
+}
+
+// The worker's artificial delay; false when the worker was asked to stop meanwhile.
+bool slowWorkerDown()
+{
+    const int delay = qEnvironmentVariableIntValue("LARKUTILS_DEMO_IMAGE_DELAY_MS");
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < delay) {
+        if (QThread::currentThread()->isInterruptionRequested())
+            return false;
+        QThread::msleep(10);
+    }
+    return !QThread::currentThread()->isInterruptionRequested();
+}
 
 // Free text as a raw PHP expression: a double-quoted literal that reads back exactly.
 QVariant phpText(const QString& text)
@@ -313,14 +339,25 @@ bool ShopExporter::exportImages()
 
     QEventLoop loop;
     connect(this, &ShopExporter::imagesFinished, &loop, &QEventLoop::quit);
-    GenericThread::runInGenericThread(
+    // The worker uses this exporter and the temporary folder: it must have ended before either
+    // goes, also when it is late. It ends itself (deleteLater), hence the tracked pointer.
+    const QPointer<GenericThread> worker = GenericThread::runInGenericThread(
         [this, source, photo, thumbnail](QVariant& result) {
+            const auto stopped = [&result]() {
+                result = QVariantMap{{QStringLiteral("stopped"), true}};
+                std::printf("  images: stopped\n");
+                std::fflush(stdout);
+            };
             QVariantMap outcome;
             QMetaObject::invokeMethod(this, "onImageProgress", Qt::QueuedConnection, Q_ARG(int, 10),
                                       Q_ARG(QString, QStringLiteral("photo")));
+            if (!slowWorkerDown())
+                return stopped();
             const bool photoOk = ImageUtils::copyImageFile(
                 source, photo, true, PHOTO_LIMIT,
                 ImageUtils::OptionApplyExifRotation | ImageUtils::OptionProgressive | ImageUtils::OptionHighQuality);
+            if (QThread::currentThread()->isInterruptionRequested())
+                return stopped();
             QMetaObject::invokeMethod(this, "onImageProgress", Qt::QueuedConnection, Q_ARG(int, 60),
                                       Q_ARG(QString, QStringLiteral("thumbnail")));
             bool thumbnailOk = false;
@@ -334,9 +371,16 @@ bool ShopExporter::exportImages()
             result = outcome;
         },
         this, SLOT(onImagesDone(QVariant)));
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    const int timeout = imageTimeout();
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
     if (!mImagesDone)
         loop.exec();
+    if (!mImagesDone && worker) {
+        std::printf("  images: no result after %d ms, stopping the worker\n", timeout);
+        std::fflush(stdout);
+        worker->requestInterruption();
+        worker->wait(); // a step under way (a photo being decoded) is finished first
+    }
 
     const QVariantMap outcome = mImageResult.toMap();
     if (!mImagesDone || !outcome.value(QStringLiteral("photo")).toBool()

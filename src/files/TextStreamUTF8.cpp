@@ -1,6 +1,25 @@
 #include "TextStreamUTF8.h"
 
+#include "LarkLog.h"
+
 #include <QTextCodec>
+
+namespace {
+
+// QTextStream opens a FILE* in a QFile of its own, which seeks on a null handle in append mode:
+// a null handle gets no access mode, so that the QFile refuses it before touching it.
+QIODevice::OpenMode fileMode(FILE* file, QIODevice::OpenMode mode)
+{
+    return file ? mode : QIODevice::NotOpen;
+}
+
+// Without a device or a string QTextStream writes nothing; it only warns on every item.
+bool hasTarget(const QTextStream& stream)
+{
+    return stream.device() || stream.string();
+}
+
+} // namespace
 
 TextStreamUTF8::TextStreamUTF8()
 {
@@ -10,18 +29,26 @@ TextStreamUTF8::TextStreamUTF8()
 TextStreamUTF8::TextStreamUTF8(QIODevice* device)
     : QTextStream(device)
 {
+    if (!device)
+        LARK_CRITICAL << "bad usage!! null device, nothing will be written";
     init();
 }
 
 TextStreamUTF8::TextStreamUTF8(FILE* file, QIODevice::OpenMode mode)
-    : QTextStream(file, mode)
+    : QTextStream(file, fileMode(file, mode))
 {
+    if (!file) {
+        LARK_CRITICAL << "bad usage!! null FILE*, nothing will be written";
+        setDevice(nullptr); // drops the QFile made for the handle
+    }
     init();
 }
 
 TextStreamUTF8::TextStreamUTF8(QString* string, QIODevice::OpenMode mode)
     : QTextStream(string, mode)
 {
+    if (!string)
+        LARK_CRITICAL << "bad usage!! null string, nothing will be written";
     init();
 }
 
@@ -37,6 +64,8 @@ void TextStreamUTF8::init()
 
 TextStreamUTF8& TextStreamUTF8::operator<<(const QString& text)
 {
+    if (!hasTarget(*this))
+        return *this;
     if (mIndent == 0)
         QTextStream::operator<<(text);
     else
@@ -66,7 +95,8 @@ void TextStreamUTF8::setIncrementString(const QString& unit)
 
 void TextStreamUTF8::writeRaw(const QString& text)
 {
-    QTextStream::operator<<(text);
+    if (hasTarget(*this))
+        QTextStream::operator<<(text);
 }
 
 void TextStreamUTF8::writeIndent()

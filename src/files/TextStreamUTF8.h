@@ -13,6 +13,7 @@ class LARKUTILS_EXPORT TextStreamUTF8 : public QTextStream
 {
 public:
     /// Opens the stream as QTextStream does on the same target, with UTF-8, level 0 and "  ".
+    /// A null device, FILE* or string is misuse: logged, and the stream writes nothing.
     TextStreamUTF8();
     explicit TextStreamUTF8(QIODevice* device);
     TextStreamUTF8(FILE* file, QIODevice::OpenMode mode);

@@ -73,8 +73,7 @@ QString ApplicationUtils::pathDatas()
     QString path = QCoreApplication::applicationDirPath();
     if (!detectDeveloperModeOrQualifMode())
         return path + QLatin1Char('/') + DATA_FOLDER;
-    path.remove(QLatin1String("bin/debug"));
-    path.remove(QLatin1String("bin/release"));
+    path = LarkPlatform::withoutBuildConfigFolders(path);
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
     return path + DATA_FOLDER;

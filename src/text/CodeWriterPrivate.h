@@ -7,16 +7,138 @@
 
 #include "LarkLog.h"
 
+#include <QHash>
 #include <QMap>
 #include <QStringList>
+#include <QTextCodec>
 #include <QTextStream>
 #include <QVariant>
 
-// The writers' guard against a null stream: logs the misuse (in the calling function's name) and returns.
-#define LARK_CHECK_STREAM(stream)                     \
-    if (!(stream)) {                                  \
-        LARK_CRITICAL << "bad usage!! null stream";   \
-        return;                                       \
+namespace CodeWriter {
+
+// What the stream's target carries safely.
+enum class Charset {
+    Unicode, // every character travels as itself (a string target, UTF-8, UTF-16, UTF-32)
+    Ascii,   // a legacy codec: only printable ASCII, tab and line breaks are written as themselves
+    Refused, // a codec that does not even write ASCII as ASCII: nothing is written
+};
+
+inline bool asciiTransparent(QTextCodec* codec)
+{
+    QString ascii = QStringLiteral("\t\n\r");
+    for (ushort c = 0x20; c < 0x7f; ++c)
+        ascii += QChar(c);
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return codec->fromUnicode(ascii.constData(), ascii.size(), &state) == ascii.toLatin1();
+}
+
+inline Charset classify(QTextCodec* codec)
+{
+    switch (codec->mibEnum()) {
+    case 106: // UTF-8
+    case 1013: case 1014: case 1015: // UTF-16
+    case 1017: case 1018: case 1019: // UTF-32
+        return Charset::Unicode;
+    default:
+        return asciiTransparent(codec) ? Charset::Ascii : Charset::Refused;
+    }
+}
+
+inline Charset charsetOf(const QTextStream& stream)
+{
+    if (!stream.device())
+        return Charset::Unicode;
+    QTextCodec* const codec = stream.codec();
+    if (!codec)
+        return Charset::Unicode;
+    // Codecs live as long as the process, and asking one (even its MIB number) can be slow:
+    // each thread keeps the answers, the last one at hand.
+    thread_local const QTextCodec* lastCodec = nullptr;
+    thread_local Charset lastCharset = Charset::Unicode;
+    if (codec == lastCodec)
+        return lastCharset;
+    thread_local QHash<const QTextCodec*, Charset> known;
+    auto it = known.constFind(codec);
+    if (it == known.constEnd())
+        it = known.insert(codec, classify(codec));
+    lastCodec = codec;
+    lastCharset = it.value();
+    return lastCharset;
+}
+
+// A printable ASCII character, tab or line break: the characters every accepted codec writes as themselves.
+inline bool plainAscii(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= 0x20 && u < 0x7f) || u == '\t' || u == '\n' || u == '\r';
+}
+
+// A double in the shortest text that reads back as the same double; a value that 6 significant
+// digits carry keeps the text of 'g' with precision 6 ("0.5", "1e-07", "1.23456e+09").
+inline QString numberText(double number)
+{
+    const QString shortest = QString::number(number, 'g', QLocale::FloatingPointShortest);
+    // Significant digits and decimal exponent of the shortest text ("-1.2e+05", "0.0012", "1500").
+    const int exponentAt = shortest.indexOf(QLatin1Char('e'));
+    const int end = exponentAt < 0 ? shortest.size() : exponentAt;
+    int beforePoint = 0;
+    int leadingZeros = 0;
+    int digits = 0;
+    int lastNonZero = 0;
+    bool point = false;
+    for (int i = 0; i < end; ++i) {
+        const QChar c = shortest.at(i);
+        if (c == QLatin1Char('.')) {
+            point = true;
+        } else if (c.isDigit()) {
+            ++digits;
+            if (!point)
+                ++beforePoint;
+            if (c != QLatin1Char('0'))
+                lastNonZero = digits;
+            else if (lastNonZero == 0)
+                ++leadingZeros;
+        }
+    }
+    if (lastNonZero - leadingZeros > 6)
+        return shortest;
+    const int exponent = (exponentAt < 0 ? 0 : shortest.midRef(exponentAt + 1).toInt()) + beforePoint - leadingZeros - 1;
+    // 'g' with precision 6 writes the decimal form exactly for exponents from -4 to 5.
+    const bool decimalInG6 = exponent >= -4 && exponent < 6;
+    if (decimalInG6 == (exponentAt < 0))
+        return shortest;
+    return QString::number(number, 'g', 6);
+}
+
+// Appends the lower-case hexadecimal digits of value, at least minDigits of them.
+inline void appendHex(QString& out, uint value, int minDigits)
+{
+    static const char HEX[] = "0123456789abcdef";
+    char buffer[8];
+    int n = 0;
+    do {
+        buffer[n++] = HEX[value & 0xF];
+        value >>= 4;
+    } while (value != 0 && n < 8);
+    while (n < minDigits && n < 8)
+        buffer[n++] = '0';
+    while (n > 0)
+        out += QLatin1Char(buffer[--n]);
+}
+
+} // namespace CodeWriter
+
+// The writers' guard: a null stream, or one whose codec would garble the code, logs the misuse
+// (in the calling function's name) and returns without writing.
+#define LARK_CHECK_STREAM(stream)                                                                      \
+    if (!(stream)) {                                                                                   \
+        LARK_CRITICAL << "bad usage!! null stream";                                                    \
+        return;                                                                                        \
+    }                                                                                                  \
+    if (CodeWriter::charsetOf(*(stream)) == CodeWriter::Charset::Refused) {                            \
+        LARK_CRITICAL << "bad usage!! the stream's codec does not write ASCII as ASCII, nothing written:" \
+                      << QString::fromLatin1((stream)->codec()->name());                               \
+        return;                                                                                        \
     }
 
 namespace CodeWriter {
@@ -50,7 +172,7 @@ void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map, const cha
     stream << close;
 }
 
-// One value by the value mapping. Dialect has static quoted(QString), writeDouble(stream, double),
+// One value by the value mapping. Dialect has static quoted(stream, QString), writeDouble(stream, double),
 // writeLongLong(stream, qint64), writeStringList, writeList and writeMap(stream, value).
 template <typename Dialect>
 void writeVariant(QTextStream& stream, const QVariant& value)
@@ -60,7 +182,7 @@ void writeVariant(QTextStream& stream, const QVariant& value)
         stream << QString::fromUtf8(value.toByteArray()); // a raw expression
         break;
     case QMetaType::QString:
-        stream << Dialect::quoted(value.toString());
+        stream << Dialect::quoted(stream, value.toString());
         break;
     case QMetaType::Bool:
         stream << (value.toBool() ? '1' : '0');
@@ -85,7 +207,7 @@ void writeVariant(QTextStream& stream, const QVariant& value)
         stream << '\n';
         break;
     default:
-        stream << Dialect::quoted(value.toString());
+        stream << Dialect::quoted(stream, value.toString());
         break;
     }
 }

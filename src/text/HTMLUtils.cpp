@@ -228,9 +228,8 @@ QString HTMLUtils::encodeSrcUrl(const QString& url)
 
 QString HTMLUtils::encodeSrcUrlWithFullyAmpersands(const QString& url)
 {
-    const int point = url.lastIndexOf(QLatin1Char('.'));
-    if (point < 0)
-        return url;
+    // Without a ".", the whole text is treated as an extension.
+    const int point = qMax(0, url.lastIndexOf(QLatin1Char('.')));
     static const QString kept = QStringLiteral("_-/.#?=");
     QString result;
     result.reserve(url.size() + 16);
@@ -248,7 +247,18 @@ QString HTMLUtils::encodeSrcUrlWithFullyAmpersands(const QString& url)
             appendPercentUtf8(result, p->unicode());
         }
     }
-    result.append(url.constData() + point, url.size() - point);
+    // The extension stays readable, but nothing in it may end the attribute value or the tag
+    // that the URL is written into.
+    const QChar* const urlEnd = url.constData() + url.size();
+    for (p = url.constData() + point; p != urlEnd; ++p) {
+        const ushort c = p->unicode();
+        const bool breaksAttribute = c == '"' || c == '\'' || c == '<' || c == '>' || c == '`' || p->isSpace()
+            || p->category() == QChar::Other_Control;
+        if (breaksAttribute)
+            appendPercentUtf8(result, c);
+        else
+            result += *p;
+    }
     return result;
 }
 

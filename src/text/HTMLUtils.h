@@ -30,7 +30,9 @@ public:
     /// The URL (parsed tolerantly) in its fully percent-encoded form.
     static QString encodeSrcUrl(const QString& url);
     /// Percent-encodes (UTF-8) every character before the last "." that is not a letter, a digit
-    /// or one of "_-/.#?="; the extension part is copied. Without a "." the text is unchanged.
+    /// or one of "_-/.#?="; in the part from that "." on, only what could end or escape an HTML
+    /// attribute value or tag (quotes, "<", ">", "`", white space, controls) is encoded, the rest
+    /// is copied. Without a "." the whole text is treated so.
     static QString encodeSrcUrlWithFullyAmpersands(const QString& url);
 
     /// Escapes text for the inside of a JavaScript string literal (either quote, inline script

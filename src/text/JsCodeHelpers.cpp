@@ -18,6 +18,23 @@ void appendUnitEscape(QString& out, ushort unit)
     out += QStringLiteral("\\u%1").arg(uint(unit), 4, 16, QLatin1Char('0'));
 }
 
+// For a stream whose codec is not Unicode: the literal in ASCII alone, every other code unit
+// as "\uXXXX", so that no character comes out as "?" or as bytes read as a backslash or a quote.
+QString asciiOnly(const QString& literal)
+{
+    QString result;
+    result.reserve(literal.size() + 16);
+    for (const QChar c : literal) {
+        if (CodeWriter::plainAscii(c)) {
+            result += c;
+        } else {
+            result += QLatin1String("\\u");
+            CodeWriter::appendHex(result, c.unicode(), 4);
+        }
+    }
+    return result;
+}
+
 } // namespace
 
 QString JsCodeHelpers::quotedStringPrivate(const QString& text)
@@ -55,6 +72,30 @@ QString JsCodeHelpers::quotedStringPrivate(const QString& text)
     return result;
 }
 
+// How JavaScript differs from PHP in the value mapping.
+struct JsCodeHelpers::Dialect {
+    static QString quoted(QTextStream& stream, const QString& text)
+    {
+        if (CodeWriter::charsetOf(stream) == CodeWriter::Charset::Ascii)
+            return asciiOnly(quotedStringPrivate(text));
+        return quotedStringPrivate(text);
+    }
+    static void writeDouble(QTextStream& stream, double number)
+    {
+        // Qt writes "nan" and "inf", which JavaScript reads as undefined names.
+        if (std::isnan(number))
+            stream << "NaN";
+        else if (std::isinf(number))
+            stream << (number < 0 ? "-Infinity" : "Infinity");
+        else
+            stream << CodeWriter::numberText(number);
+    }
+    static void writeLongLong(QTextStream& stream, qint64 number) { stream << QString::number(number); }
+    static void writeStringList(QTextStream& stream, const QStringList& list) { JsCodeHelpers::formatJavascriptArray(&stream, list); }
+    static void writeList(QTextStream& stream, const QList<QVariant>& list) { JsCodeHelpers::formatJavascriptArray(&stream, list); }
+    static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { JsCodeHelpers::formatJavascriptObject(&stream, map); }
+};
+
 void JsCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
 {
     // Bare only when JavaScript reads the same property name back: a canonical integer from 0
@@ -66,27 +107,8 @@ void JsCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
     else if (key == QLatin1String("__proto__"))
         *stream << "['__proto__']"; // a plain __proto__ key would set the prototype instead
     else
-        *stream << quotedStringPrivate(key);
+        *stream << Dialect::quoted(*stream, key);
 }
-
-// How JavaScript differs from PHP in the value mapping.
-struct JsCodeHelpers::Dialect {
-    static QString quoted(const QString& text) { return quotedStringPrivate(text); }
-    static void writeDouble(QTextStream& stream, double number)
-    {
-        // Qt writes "nan" and "inf", which JavaScript reads as undefined names.
-        if (std::isnan(number))
-            stream << "NaN";
-        else if (std::isinf(number))
-            stream << (number < 0 ? "-Infinity" : "Infinity");
-        else
-            stream << QString::number(number, 'g', 6);
-    }
-    static void writeLongLong(QTextStream& stream, qint64 number) { stream << QString::number(number); }
-    static void writeStringList(QTextStream& stream, const QStringList& list) { JsCodeHelpers::formatJavascriptArray(&stream, list); }
-    static void writeList(QTextStream& stream, const QList<QVariant>& list) { JsCodeHelpers::formatJavascriptArray(&stream, list); }
-    static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { JsCodeHelpers::formatJavascriptObject(&stream, map); }
-};
 
 void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QList<int>& values)
 {
@@ -102,7 +124,7 @@ void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QList<QVari
 void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QStringList& values)
 {
     LARK_CHECK_STREAM(stream);
-    CodeWriter::writeList(*stream, values, [stream](const QString& value) { *stream << quotedStringPrivate(value); });
+    CodeWriter::writeList(*stream, values, [stream](const QString& value) { *stream << Dialect::quoted(*stream, value); });
 }
 
 void JsCodeHelpers::formatJavascriptObject(QTextStream* stream, const QMap<QString, QVariant>& map)

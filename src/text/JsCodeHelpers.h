@@ -12,7 +12,11 @@
 class QTextStream;
 
 /// Writes Qt values as compact JavaScript literals into a caller's stream; strings are safe
-/// inside an inline <script>. A null stream is misuse: nothing is written.
+/// inside an inline <script>.
+/// On a device whose codec is not Unicode the text written is ASCII alone (other characters
+/// escaped), so the codec cannot turn a character into a quote, a backslash or "?"; a codec
+/// that does not even write ASCII as itself, like a null stream, is misuse: nothing is written.
+/// Doubles are written in the shortest text that reads back as the same double.
 class LARKUTILS_EXPORT JsCodeHelpers
 {
 public:
@@ -25,7 +29,7 @@ public:
     /// {\n key:value,... \n} in the map's order; integer keys 0 to 2^53 bare, others quoted.
     static void formatJavascriptObject(QTextStream* stream, const QMap<QString, QVariant>& map);
     /// One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
-    /// numbers as such, arrays and objects; other types as their quoted text.
+    /// numbers as such (a double read back exactly), arrays and objects; other types as their quoted text.
     static void formatVariantValue(QTextStream* stream, const QVariant& value);
 
 private:

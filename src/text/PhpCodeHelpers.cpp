@@ -3,10 +3,75 @@
 #include "CodeWriterPrivate.h"
 #include "LarkLog.h"
 
+#include <QTextCodec>
 #include <QTextStream>
 
 #include <cmath>
 #include <limits>
+
+namespace {
+
+bool allPlainAscii(const QString& text)
+{
+    for (const QChar c : text)
+        if (!CodeWriter::plainAscii(c))
+            return false;
+    return true;
+}
+
+// "\u{...}", PHP's escape of a code point in a double-quoted literal.
+void appendCodePointEscape(QString& out, uint codePoint)
+{
+    out += QLatin1String("\\u{");
+    CodeWriter::appendHex(out, codePoint, 1);
+    out += QLatin1Char('}');
+}
+
+// For a stream whose codec is not Unicode: a double-quoted literal made of ASCII alone, every
+// other character as "\u{...}" (UTF-8 in PHP, as on a UTF-8 stream). A double quote still
+// reads back as a single quote.
+QString asciiQuoted(const QString& text)
+{
+    QString result;
+    result.reserve(text.size() * 2 + 8);
+    result += QLatin1Char('"');
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') || c == QLatin1Char('$')) {
+            result += QLatin1Char('\\');
+            result += c;
+        } else if (c == QLatin1Char('"')) {
+            result += QLatin1Char('\'');
+        } else if (CodeWriter::plainAscii(c)) {
+            result += c;
+        } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            appendCodePointEscape(result, QChar::surrogateToUcs4(c, text.at(i + 1)));
+            ++i;
+        } else if (c.isSurrogate()) {
+            result += QLatin1Char('?'); // what UTF-8 makes of a lone half
+        } else {
+            appendCodePointEscape(result, c.unicode());
+        }
+    }
+    result += QLatin1Char('"');
+    return result;
+}
+
+// Whether the codec writes the character without bytes that could end a line comment.
+bool safeInComment(QTextCodec* codec, const QString& character)
+{
+    QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull | QTextCodec::IgnoreHeader);
+    const QByteArray bytes = codec->fromUnicode(character.constData(), character.size(), &state);
+    if (state.invalidChars > 0 || bytes.isEmpty())
+        return false;
+    for (const char b : bytes)
+        if (b == '\n' || b == '\r' || b == '?' || b == '>' || b == '\0')
+            return false;
+    return true;
+}
+
+} // namespace
 
 QString PhpCodeHelpers::quotedStringPrivate(const QString& text)
 {
@@ -25,21 +90,16 @@ QString PhpCodeHelpers::quotedStringPrivate(const QString& text)
     return result;
 }
 
-void PhpCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
-{
-    // Only the canonical decimal form is written bare: "007" or "+7" as a bare 7 would merge
-    // with the key "7" and lose an entry. PHP itself turns a quoted canonical key into an integer.
-    bool ok = false;
-    const qint64 number = key.toLongLong(&ok, 10);
-    if (ok && number != std::numeric_limits<qint64>::min() && QString::number(number) == key)
-        *stream << key;
-    else
-        *stream << quotedStringPrivate(key);
-}
-
 // How PHP differs from JavaScript in the value mapping.
 struct PhpCodeHelpers::Dialect {
-    static QString quoted(const QString& text) { return quotedStringPrivate(text); }
+    static QString quoted(QTextStream& stream, const QString& text)
+    {
+        // Through a legacy codec a character may come out as "?" or as bytes that PHP reads as a
+        // backslash or a quote (the second byte of many Shift_JIS characters is 0x5C).
+        if (CodeWriter::charsetOf(stream) == CodeWriter::Charset::Ascii && !allPlainAscii(text))
+            return asciiQuoted(text);
+        return quotedStringPrivate(text);
+    }
     static void writeDouble(QTextStream& stream, double number)
     {
         // Qt writes "nan" and "inf", which PHP reads as undefined constants.
@@ -48,7 +108,7 @@ struct PhpCodeHelpers::Dialect {
         else if (std::isinf(number))
             stream << (number < 0 ? "-INF" : "INF");
         else
-            stream << QString::number(number, 'g', 6);
+            stream << CodeWriter::numberText(number);
     }
     static void writeLongLong(QTextStream& stream, qint64 number)
     {
@@ -62,6 +122,18 @@ struct PhpCodeHelpers::Dialect {
     static void writeList(QTextStream& stream, const QList<QVariant>& list) { PhpCodeHelpers::formatPhpArray(&stream, list); }
     static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { PhpCodeHelpers::formatPhpMap(&stream, map); }
 };
+
+void PhpCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
+{
+    // Only the canonical decimal form is written bare: "007" or "+7" as a bare 7 would merge
+    // with the key "7" and lose an entry. PHP itself turns a quoted canonical key into an integer.
+    bool ok = false;
+    const qint64 number = key.toLongLong(&ok, 10);
+    if (ok && number != std::numeric_limits<qint64>::min() && QString::number(number) == key)
+        *stream << key;
+    else
+        *stream << Dialect::quoted(*stream, key);
+}
 
 void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<int>& values)
 {
@@ -78,7 +150,7 @@ void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<QVariant>& 
 void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QStringList& values)
 {
     LARK_CHECK_STREAM(stream);
-    CodeWriter::writeList(*stream, values, [stream](const QString& value) { *stream << quotedStringPrivate(value); });
+    CodeWriter::writeList(*stream, values, [stream](const QString& value) { *stream << Dialect::quoted(*stream, value); });
 }
 
 void PhpCodeHelpers::formatPhpMap(QTextStream* stream, const QMap<QString, QVariant>& map)
@@ -103,19 +175,26 @@ void PhpCodeHelpers::writeConstant(QTextStream* stream, const QString& name, con
     *stream << ';';
     if (!comment.isEmpty()) {
         // The comment stays a comment: no line break ends it early, no "?>" leaves PHP mode.
-        // Lone surrogate halves go first, since an encoder may write them as "?".
+        // Lone surrogate halves go first, since an encoder may write them as "?"; through a
+        // legacy codec, so does every character that it cannot write or writes with one of
+        // the bytes "\n", "\r", "?" or ">". "?>" is looked for after all replacements.
+        QTextCodec* const codec = CodeWriter::charsetOf(*stream) == CodeWriter::Charset::Ascii ? stream->codec() : nullptr;
         QString safe;
         safe.reserve(comment.size());
         for (int i = 0; i < comment.size(); ++i) {
             const QChar c = comment.at(i);
+            QString piece;
             if (c.isHighSurrogate() && i + 1 < comment.size() && comment.at(i + 1).isLowSurrogate()) {
-                safe += c;
-                safe += comment.at(++i);
+                piece = QString(comment.constData() + i, 2);
+                ++i;
             } else if (c.isSurrogate()) {
-                safe += QChar(QChar::ReplacementCharacter);
+                piece = QChar(QChar::ReplacementCharacter);
             } else {
-                safe += (c == QLatin1Char('\r') || c == QLatin1Char('\n')) ? QChar(QLatin1Char(' ')) : c;
+                piece = (c == QLatin1Char('\r') || c == QLatin1Char('\n')) ? QChar(QLatin1Char(' ')) : c;
             }
+            if (codec && !(piece.size() == 1 && CodeWriter::plainAscii(piece.at(0))) && !safeInComment(codec, piece))
+                piece = QLatin1Char('?');
+            safe += piece;
         }
         safe.replace(QLatin1String("?>"), QLatin1String("? >"));
         *stream << " // " << safe;

@@ -12,7 +12,11 @@
 class QTextStream;
 
 /// Writes Qt values as compact PHP source text (literals, arrays, constants, classes of
-/// constants) into a caller's stream. A null stream is misuse: nothing is written.
+/// constants) into a caller's stream.
+/// On a device whose codec is not Unicode the text written is ASCII alone (other characters
+/// escaped), so the codec cannot turn a character into a quote, a backslash or "?"; a codec
+/// that does not even write ASCII as itself, like a null stream, is misuse: nothing is written.
+/// Doubles are written in the shortest text that reads back as the same double.
 class LARKUTILS_EXPORT PhpCodeHelpers
 {
 public:
@@ -25,7 +29,7 @@ public:
     /// [\n key=>value,... \n] in the map's order; canonical integer keys bare, others quoted.
     static void formatPhpMap(QTextStream* stream, const QMap<QString, QVariant>& map);
     /// One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
-    /// numbers as such, arrays and maps; other types as their quoted text.
+    /// numbers as such (a double read back exactly), arrays and maps; other types as their quoted text.
     static void formatVariantValue(QTextStream* stream, const QVariant& value);
 
     /// const name=value; // comment\n (comment only when not empty, kept on its line).

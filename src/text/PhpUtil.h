@@ -10,7 +10,8 @@ class LARKUTILS_EXPORT PhpUtil
 {
 public:
     /// A PHP double-quoted literal that reads back as exactly text: double quotes, backslashes
-    /// and "$" are escaped with a backslash, nothing is interpolated.
+    /// and "$" are escaped with a backslash, nothing is interpolated. The literal is ASCII alone
+    /// (other characters as "\u{...}"), so that any codec writes it safely.
     static QString formatPhpString(const QString& text);
     /// Same as formatPhpString.
     static QString escapeAndQuotedPhpStringVariable(const QString& text);

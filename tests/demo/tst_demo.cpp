@@ -68,6 +68,8 @@ private slots:
     void lockedFolderIsRefused();
     void badOptions_data();
     void badOptions();
+    void imageTimeOutStopsTheWorker_data();
+    void imageTimeOutStopsTheWorker();
 
 private:
     QTemporaryDir mTemp;
@@ -257,6 +259,46 @@ void tst_Demo::badOptions()
     else
         QVERIFY2(result.err.contains(message), result.err.constData());
     QVERIFY(!QFile::exists(mTemp.filePath("bad/index.html")));
+}
+
+void tst_Demo::imageTimeOutStopsTheWorker_data()
+{
+    QTest::addColumn<QByteArray>("timeout");
+    QTest::addColumn<QByteArray>("delay");
+    // The worker notices the request between its steps, or the step under way ends first.
+    QTest::newRow("slow worker") << QByteArray("200") << QByteArray("20000");
+    QTest::newRow("time-out during the copy") << QByteArray("1") << QByteArray("0");
+}
+
+// On the image time-out the worker ends before the export reports its failure and the exporter
+// and its temporary folder go; the process then exits cleanly (also under the sanitizers).
+void tst_Demo::imageTimeOutStopsTheWorker()
+{
+    QFETCH(QByteArray, timeout);
+    QFETCH(QByteArray, delay);
+    const QString out = mTemp.filePath(QStringLiteral("timeout-") + QTest::currentDataTag());
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LARKUTILS_DEMO_IMAGE_TIMEOUT_MS"), QString::fromLatin1(timeout));
+    env.insert(QStringLiteral("LARKUTILS_DEMO_IMAGE_DELAY_MS"), QString::fromLatin1(delay));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels); // one pipe: lines in the order written
+    process.start(QStringLiteral(LARK_DEMO_PROGRAM), {QStringLiteral("--output"), out});
+    QVERIFY(process.waitForStarted(10000));
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        QFAIL("the demo did not finish");
+    }
+    const QByteArray output = process.readAll();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(process.exitCode() == 4, output.constData());
+    const int stopped = output.indexOf("images: stopped");
+    const int failed = output.indexOf("export failed: the images could not be written");
+    QVERIFY2(stopped >= 0 && failed > stopped, output.constData());
+    for (const char* fault : {"AddressSanitizer", "LeakSanitizer", "ThreadSanitizer", "runtime error", "QThread: Destroyed"})
+        QVERIFY2(!output.contains(fault), output.constData());
+    QVERIFY(!QFile::exists(out + "/lockfile"));
 }
 
 QTEST_GUILESS_MAIN(tst_Demo)

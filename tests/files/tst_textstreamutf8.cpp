@@ -1,10 +1,13 @@
 #include <TextStreamUTF8.h>
 
+#include "LogCapture.h"
+
 #include <QBuffer>
 #include <QTemporaryFile>
 #include <QtTest>
 
 #include <cstdio>
+#include <memory>
 
 class tst_TextStreamUTF8 : public QObject
 {
@@ -15,6 +18,8 @@ private slots:
     void inheritedOperatorsBypassIndentation();
     void utf8WhateverTheDevice();
     void fileConstructor();
+    void nullTargets_data();
+    void nullTargets();
 };
 
 // Steps: "+" raise, "-" lower, "J" jump, "T<unit>" set the unit, "R<text>" raw, anything else is written.
@@ -115,6 +120,46 @@ void tst_TextStreamUTF8::fileConstructor()
     QCOMPARE(file.readAll(), QStringLiteral("  ü\n  ß").toUtf8());
     TextStreamUTF8 empty;
     QVERIFY(!empty.device());
+}
+
+void tst_TextStreamUTF8::nullTargets_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("string") << 0 << int(QIODevice::WriteOnly) << "null string";
+    QTest::newRow("device") << 1 << int(QIODevice::WriteOnly) << "null device";
+    QTest::newRow("FILE* write") << 2 << int(QIODevice::WriteOnly) << "null FILE*";
+    QTest::newRow("FILE* append") << 2 << int(QIODevice::WriteOnly | QIODevice::Append) << "null FILE*";
+    QTest::newRow("FILE* read-write") << 2 << int(QIODevice::ReadWrite) << "null FILE*";
+}
+
+// A null target logs one critical message; writing and flushing then do nothing and never crash.
+void tst_TextStreamUTF8::nullTargets()
+{
+    QFETCH(int, target);
+    QFETCH(int, mode);
+    QFETCH(QString, fragment);
+    LogCapture logs;
+    {
+        const QIODevice::OpenMode openMode(mode);
+        std::unique_ptr<TextStreamUTF8> stream;
+        if (target == 0)
+            stream.reset(new TextStreamUTF8(static_cast<QString*>(nullptr), openMode));
+        else if (target == 1)
+            stream.reset(new TextStreamUTF8(static_cast<QIODevice*>(nullptr)));
+        else
+            stream.reset(new TextStreamUTF8(static_cast<FILE*>(nullptr), openMode));
+        QVERIFY(!stream->device());
+        QVERIFY(!stream->string());
+        stream->incrementIndent();
+        *stream << QStringLiteral("a\nb");
+        stream->jump();
+        stream->writeRaw(QStringLiteral("raw"));
+        stream->flush();
+    }
+    QCOMPARE(logs.count(), 1);
+    QVERIFY2(logs.has(Logwell::LogCritical, "TextStreamUTF8::TextStreamUTF8", fragment), qPrintable(logs.dump()));
 }
 
 QTEST_APPLESS_MAIN(tst_TextStreamUTF8)

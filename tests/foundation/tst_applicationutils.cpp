@@ -106,6 +106,37 @@ private slots:
         QTest::newRow("opt app bin") << "/opt/app/bin" << true << false;
         QTest::newRow("build debug") << "/home/me/app/bin/debug" << true << true;
         QTest::newRow("case sensitive") << "/home/me/app/Bin/Release" << false << false;
+        // A folder is named "bin", not a name holding it.
+        QTest::newRow("windows user Robin") << "C:/Users/Robin/AppData/Local/Programs/App" << false << false;
+        QTest::newRow("windows Cabinet") << "D:/Cabinet/Tools/App" << false << false;
+        QTest::newRow("windows binaries") << "C:/Program Files/binaries/App" << false << false;
+        QTest::newRow("windows backslashes") << "C:\\Users\\Robin\\App" << false << false;
+        QTest::newRow("windows bin as parent") << "C:/work/bin/app/x64" << true << false;
+        QTest::newRow("windows bin, backslashes") << "C:\\work\\app\\bin\\release" << true << true;
+        QTest::newRow("windows bin at the end") << "C:/work/app/bin/" << true << false;
+        QTest::newRow("cabin debug") << "/home/me/cabin/debug" << false << false;
+        QTest::newRow("bin debugger") << "/home/me/app/bin/debugger" << true << false;
+    }
+
+    void buildConfigFoldersRemoved_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("root");
+        QTest::newRow("release") << "C:/work/app/bin/release" << "C:/work/app/";
+        QTest::newRow("debug") << "/home/me/app/bin/debug" << "/home/me/app/";
+        QTest::newRow("backslashes") << "C:\\work\\app\\bin\\debug" << "C:\\work\\app\\";
+        QTest::newRow("inside the path") << "/w/bin/debug/x" << "/w/x";
+        QTest::newRow("both") << "/w/bin/debug/bin/release" << "/w/";
+        QTest::newRow("cabin kept") << "C:/Users/Robin/cabin/debug/app/bin/release" << "C:/Users/Robin/cabin/debug/app/";
+        QTest::newRow("debugger kept") << "/w/bin/debugger" << "/w/bin/debugger";
+        QTest::newRow("installed") << "C:/Programs/App" << "C:/Programs/App";
+    }
+
+    void buildConfigFoldersRemoved()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, root);
+        QCOMPARE(LarkPlatform::withoutBuildConfigFolders(folder), root);
     }
 
     void buildTreeRules()

@@ -52,6 +52,10 @@ void tst_Logwell::streamsItemsWithSingleSpaces_data()
     QTest::newRow("size") << 4 << "size QSize(640, 480) scaled";
     QTest::newRow("line break") << 5 << "first\nsecond";
     QTest::newRow("bool") << 6 << "flag true false";
+    QTest::newRow("chars") << 7 << "chars x ; \t end";
+    QTest::newRow("null pointer") << 8 << "target (nullptr) end";
+    // Numbers, pointers and texts keep their forms beside the char and null pointer items.
+    QTest::newRow("compatible") << 9 << "0 5 200 0x0 text";
 }
 
 void tst_Logwell::streamsItemsWithSingleSpaces()
@@ -69,6 +73,13 @@ void tst_Logwell::streamsItemsWithSingleSpaces()
         case 4: log << "size" << QSize(640, 480) << "scaled"; break;
         case 5: log << "first" << "\n" << "second"; break;
         case 6: log << "flag" << true << false; break;
+        case 7: log << "chars" << 'x' << ';' << '\t' << "end"; break;
+        case 8: log << "target" << nullptr << "end"; break;
+        case 9: {
+            const int* none = nullptr;
+            log << 0 << static_cast<signed char>(5) << static_cast<unsigned char>(200) << none << "text";
+            break;
+        }
         }
     }
     QCOMPARE(logs.count(), 1);

@@ -1,5 +1,6 @@
 #include <JsCodeHelpers.h>
 #include <PhpCodeHelpers.h>
+#include <PhpUtil.h>
 
 #include "Interpreters.h"
 #include "LogCapture.h"
@@ -27,6 +28,18 @@ QString written(const Writer& writer)
         writer(&stream);
     }
     return QString::fromUtf8(bytes);
+}
+
+// What the writer wrote through a device-backed stream with this codec.
+QByteArray writtenThrough(const QByteArray& codec, const Writer& writer)
+{
+    QByteArray bytes;
+    {
+        QTextStream stream(&bytes);
+        stream.setCodec(codec.constData());
+        writer(&stream);
+    }
+    return bytes;
 }
 
 QVariantMap map(std::initializer_list<std::pair<QString, QVariant>> entries)
@@ -131,7 +144,7 @@ QJsonValue phpExpected(const QVariant& v)
     case QMetaType::Bool: return QJsonArray{"n", v.toBool() ? 1 : 0};
     case QMetaType::Int:
     case QMetaType::LongLong: return QJsonArray{"n", double(v.toLongLong())};
-    case QMetaType::Double: return QJsonArray{"n", QString::number(v.toDouble(), 'g', 6).toDouble()};
+    case QMetaType::Double: return QJsonArray{"n", v.toDouble()};
     case QMetaType::QByteArray: return QJsonArray{"n", 3};
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
@@ -166,7 +179,7 @@ QJsonValue jsExpected(const QVariant& v)
     case QMetaType::Bool: return QJsonArray{"n", v.toBool() ? 1 : 0};
     case QMetaType::Int:
     case QMetaType::LongLong: return QJsonArray{"n", double(v.toLongLong())};
-    case QMetaType::Double: return QJsonArray{"n", QString::number(v.toDouble(), 'g', 6).toDouble()};
+    case QMetaType::Double: return QJsonArray{"n", v.toDouble()};
     case QMetaType::QByteArray: return QJsonArray{"n", 3};
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
@@ -243,6 +256,12 @@ private slots:
     void nullStream();
     void phpReadsBack();
     void nodeReadsBack();
+    void legacyCodecText_data();
+    void legacyCodecText();
+    void refusedCodec_data();
+    void refusedCodec();
+    void legacyCodecReadsBack_data();
+    void legacyCodecReadsBack();
 };
 
 void tst_CodeHelpers::phpText_data()
@@ -266,8 +285,16 @@ void tst_CodeHelpers::phpText_data()
     QTest::newRow("byte array raw") << value(QByteArray("window.location")) << "window.location";
     QTest::newRow("double half") << value(0.5) << "0.5";
     QTest::newRow("double integral") << value(2.0) << "2";
-    QTest::newRow("double third") << value(1.0 / 3) << "0.333333";
-    QTest::newRow("double large") << value(123456789.0) << "1.23457e+08";
+    QTest::newRow("double third") << value(1.0 / 3) << "0.3333333333333333";
+    QTest::newRow("double large") << value(123456789.0) << "123456789";
+    QTest::newRow("double price") << value(1234567.89) << "1234567.89";
+    QTest::newRow("double negative") << value(-2.25) << "-2.25";
+    QTest::newRow("double tenth sum") << value(0.1 + 0.2) << "0.30000000000000004";
+    // Up to 6 significant digits the text stays as before, exponent form included.
+    QTest::newRow("double 6 digits, exponent") << value(1234560000.0) << "1.23456e+09";
+    QTest::newRow("double 6 digits, decimal") << value(100000.0) << "100000";
+    QTest::newRow("double 7 digits") << value(1234567.0) << "1234567";
+    QTest::newRow("double 7 digits, small") << value(1.234567e-10) << "1.234567e-10";
     QTest::newRow("double small") << value(1e-7) << "1e-07";
     QTest::newRow("double nan") << value(NaN) << "NAN";
     QTest::newRow("double inf") << value(INF) << "INF";
@@ -350,7 +377,9 @@ void tst_CodeHelpers::javascriptText_data()
     QTest::newRow("surrogate pair") << value(QString("😀")) << "'😀'";
     QTest::newRow("bool") << value(true) << "1";
     QTest::newRow("byte array raw") << value(QByteArray("window.location")) << "window.location";
-    QTest::newRow("double") << value(123456789.0) << "1.23457e+08";
+    QTest::newRow("double") << value(123456789.0) << "123456789";
+    QTest::newRow("double price") << value(1234567.89) << "1234567.89";
+    QTest::newRow("double small") << value(1e-7) << "1e-07";
     QTest::newRow("nan") << value(NaN) << "NaN";
     QTest::newRow("inf") << value(INF) << "Infinity";
     QTest::newRow("-inf") << value(-INF) << "-Infinity";
@@ -503,6 +532,193 @@ void tst_CodeHelpers::nodeReadsBack()
     }
     QCOMPARE(mismatches, 0);
     QCOMPARE(compact(results.at(10001)), QStringLiteral("[[\"NaN\",\"Infinity\",\"-Infinity\"]]"));
+}
+
+void tst_CodeHelpers::legacyCodecText_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<Writer>("writer");
+    QTest::addColumn<QByteArray>("expected");
+    using P = PhpCodeHelpers;
+    using J = JsCodeHelpers;
+    auto php = [](const QVariant& v) { return Writer([v](QTextStream* s) { P::formatVariantValue(s, v); }); };
+    auto js = [](const QVariant& v) { return Writer([v](QTextStream* s) { J::formatVariantValue(s, v); }); };
+    auto constant = [](const QString& comment) { return Writer([comment](QTextStream* s) { P::writeConstant(s, "X", 1, comment); }); };
+    const QByteArray cp1252 = "Windows-1252";
+    const QByteArray sjis = "Shift_JIS";
+
+    // A character that the codec cannot write would become "?" and, before ">", leave PHP mode.
+    QTest::newRow("1252 comment, unencodable before >") << cp1252 << constant("\u0100> <?php echo 1;")
+                                                        << QByteArray("const X=1; // ? > <?php echo 1;\n");
+    QTest::newRow("1252 comment keeps what it carries") << cp1252 << constant("caf\u00e9") << QByteArray("const X=1; // caf\xe9\n");
+    QTest::newRow("sjis comment keeps a backslash byte") << sjis << constant("\u8868>") << QByteArray("const X=1; // \x95\x5c>\n");
+    QTest::newRow("sjis comment, unencodable before ?>") << sjis << constant("\u0100?>") << QByteArray("const X=1; // ?? >\n");
+    QTest::newRow("1252 php string") << cp1252 << php(QString("caf\u00e9")) << QByteArray("\"caf\\u{e9}\"");
+    QTest::newRow("1252 php ascii string unchanged") << cp1252 << php(QString("it's \"x\"")) << QByteArray("'it\\'s \\'x\\''");
+    // The second byte of U+8868 in Shift_JIS is 0x5C: it must not cancel the escape of the quote.
+    QTest::newRow("sjis php string") << sjis << php(QString("\u8868'")) << QByteArray("\"\\u{8868}'\"");
+    QTest::newRow("sjis php quote rule and escapes") << sjis << php(QString("\u8868\"$x\\"))
+                                                     << QByteArray("\"\\u{8868}'\\$x\\\\\"");
+    QTest::newRow("sjis php key") << sjis << Writer([](QTextStream* s) { P::formatPhpMap(s, map({{"\u8868", 1}})); })
+                                  << QByteArray("[\n\"\\u{8868}\"=>1\n]");
+    QTest::newRow("sjis php string list") << sjis << Writer([](QTextStream* s) { P::formatPhpArray(s, QStringList{"\u8868'"}); })
+                                          << QByteArray("[\"\\u{8868}'\"]");
+    QTest::newRow("sjis php emoji") << sjis << php(QString("😀")) << QByteArray("\"\\u{1f600}\"");
+    QTest::newRow("sjis php lone half") << sjis << php(QString(QChar(0xd800))) << QByteArray("\"?\"");
+    QTest::newRow("sjis php control") << sjis << php(QString("a\x1a")) << QByteArray("\"a\\u{1a}\"");
+    QTest::newRow("sjis js string") << sjis << js(QString("\u8868'\\")) << QByteArray("'\\u8868\\'\\\\'");
+    QTest::newRow("sjis js emoji") << sjis << js(QString("😀")) << QByteArray("'\\ud83d\\ude00'");
+    QTest::newRow("sjis js key") << sjis << Writer([](QTextStream* s) { J::formatJavascriptObject(s, map({{"\u8868", 1}})); })
+                                 << QByteArray("{\n'\\u8868':1\n}");
+    QTest::newRow("1252 js string") << cp1252 << js(QString("caf\u00e9</script>")) << QByteArray("'caf\\u00e9\\u003c/script>'");
+    QTest::newRow("1252 double") << cp1252 << php(1234567.89) << QByteArray("1234567.89");
+    QTest::newRow("utf-8 device unchanged") << QByteArray("UTF-8") << php(QString("\u8868'")) << QString("'\u8868\\''").toUtf8();
+}
+
+void tst_CodeHelpers::legacyCodecText()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(Writer, writer);
+    QFETCH(QByteArray, expected);
+    LogCapture logs;
+    QCOMPARE(writtenThrough(codec, writer), expected);
+    QCOMPARE(logs.count(), 0);
+}
+
+void tst_CodeHelpers::refusedCodec_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    // Neither writes ASCII as ASCII: the code would not be what was meant.
+    QTest::newRow("EBCDIC") << QByteArray("IBM037");
+    QTest::newRow("UTF-7") << QByteArray("UTF-7");
+}
+
+void tst_CodeHelpers::refusedCodec()
+{
+    QFETCH(QByteArray, codec);
+    if (!QTextCodec::codecForName(codec))
+        QSKIP("codec not available");
+    LogCapture logs;
+    const QByteArray bytes = writtenThrough(codec, [](QTextStream* s) {
+        PhpCodeHelpers::writeConstant(s, "A", QString("a+b"), "c");
+        PhpCodeHelpers::writePhpMap(s, "M", map({{"k", 1}}));
+        JsCodeHelpers::formatJavascriptObject(s, map({{"k", "v"}}));
+    });
+    QCOMPARE(bytes, QByteArray());
+    QCOMPARE(logs.count(Logwell::LogCritical), 3);
+    QVERIFY2(logs.has(Logwell::LogCritical, "PhpCodeHelpers::writeConstant", "codec"), qPrintable(logs.dump()));
+    QVERIFY(logs.has(Logwell::LogCritical, "JsCodeHelpers::formatJavascriptObject", "codec"));
+}
+
+void tst_CodeHelpers::legacyCodecReadsBack_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::newRow("Windows-1252") << QByteArray("Windows-1252");
+    QTest::newRow("Shift_JIS") << QByteArray("Shift_JIS");
+    QTest::newRow("GBK") << QByteArray("GBK");
+    QTest::newRow("ISO-2022-JP") << QByteArray("ISO-2022-JP");
+}
+
+// php and node read back what was written through a legacy codec, and nothing hostile runs.
+void tst_CodeHelpers::legacyCodecReadsBack()
+{
+    REQUIRE_INTERPRETER("php");
+    REQUIRE_INTERPRETER("node");
+    QFETCH(QByteArray, codec);
+    const QStringList hostile = {
+        "\u8868'.print('PWNED').'", "\u8868\".print('PWNED').\"", "\u8868\\", "\u8868", "\u30bd'", "\u00a5'",
+        "\u0100'?>", "\u8868'+console.log('PWNED')+'", "\u8868\\'", "caf\u00e9 \u4e2d\u6587 😀", "a\x1a\x1c\x7f"};
+    const QStringList comments = {"\u0100> <?php echo 'PWNED';", "\u8868> <?php echo 'PWNED';", "\u0100?> echo 'PWNED';",
+                                  "\u8868\n echo 'PWNED';", "caf\u00e9 \u8868 ok"};
+    ValueMaker maker(41);
+    maker.readBack = [](const QString& k) { return throughUtf8(QString(k).replace('"', '\'')); };
+    QVector<QVariant> values;
+    for (const QString& text : hostile)
+        values << text;
+    values << 1234567.89 << 0.1 + 0.2 << -2.25 << 1e-7 << 1234560000.0 << 5e-324 << 1.7976931348623157e308;
+    for (int i = 0; i < 300; ++i)
+        values << maker.value();
+    const QVariantMap conf = maker.randomMap(100, 0);
+    QVariantMap hostileKeys; // keys that read back differently, so that none merge
+    QSet<QString> seenKeys;
+    for (const QString& text : hostile) {
+        if (!seenKeys.contains(maker.readBack(text)))
+            hostileKeys.insert(text, text);
+        seenKeys.insert(maker.readBack(text));
+    }
+
+    QByteArray php;
+    {
+        QTextStream stream(&php);
+        stream.setCodec(codec.constData());
+        stream << "<?php\n"
+                  "function d($v) {\n"
+                  "  if (is_array($v)) { $o = []; foreach ($v as $k => $x) $o[] = [is_int($k) ? ['i', $k] : ['s', bin2hex($k)], d($x)]; return ['a', $o]; }\n"
+                  "  if (is_string($v)) return ['s', bin2hex($v)];\n"
+                  "  if (is_int($v) || is_float($v)) return ['n', $v];\n"
+                  "  return ['?', gettype($v)];\n"
+                  "}\n";
+        for (int i = 0; i < values.size(); ++i)
+            PhpCodeHelpers::writeConstant(&stream, QStringLiteral("C%1").arg(i), values.at(i), comments.at(i % comments.size()));
+        PhpCodeHelpers::writePhpMap(&stream, "CONF", conf);
+        PhpCodeHelpers::writePhpMapAsClassOfConstants(&stream, "Keys", map({{"K", hostileKeys}}));
+        stream << "$p = [";
+        for (const QString& text : hostile)
+            stream << PhpUtil::formatPhpString(text) << ",\n";
+        stream << "];\n$out = [];\nfor ($i = 0; $i < " << values.size() << "; $i++) $out[] = d(constant('C' . $i));\n"
+                  "$out[] = d(CONF);\n$out[] = d(Keys::K);\n$out[] = d($p);\necho json_encode($out);\n";
+    }
+    QString error;
+    QByteArray output = runInterpreter(QStringLiteral("php"), php, QStringLiteral(".php"), &error);
+    QVERIFY2(!output.isNull(), qPrintable(error));
+    QVERIFY2(!output.contains("PWNED"), output.left(300).constData());
+    QJsonArray results = QJsonDocument::fromJson(output).array();
+    QCOMPARE(results.size(), values.size() + 3);
+    QVector<QJsonValue> expected;
+    for (const QVariant& v : values)
+        expected << phpExpected(v);
+    QJsonArray literals; // formatPhpString keeps both quotes
+    for (int i = 0; i < hostile.size(); ++i)
+        literals.append(QJsonArray{QJsonArray{"i", i}, QJsonArray{"s", hexUtf8(hostile.at(i))}});
+    expected << phpExpected(conf) << phpExpected(hostileKeys) << QJsonArray{"a", literals};
+    for (int i = 0; i < expected.size(); ++i)
+        QVERIFY2(sameJson(results.at(i), expected.at(i)), qPrintable(QStringLiteral("php %1 %2").arg(i).arg(firstDifference(results.at(i), expected.at(i)))));
+
+    QByteArray js;
+    {
+        QTextStream stream(&js);
+        stream.setCodec(codec.constData());
+        stream << "const C = [\n";
+        for (const QVariant& v : values) {
+            JsCodeHelpers::formatVariantValue(&stream, v);
+            stream << ",\n";
+        }
+        stream << "];\nconst CONF = ";
+        JsCodeHelpers::formatJavascriptObject(&stream, conf);
+        stream << ";\nconst KEYS = ";
+        JsCodeHelpers::formatJavascriptObject(&stream, hostileKeys);
+        stream << ";\n"
+                  "const hex = s => Array.from({length: s.length}, (_, i) => s.charCodeAt(i).toString(16).padStart(4, '0')).join('');\n"
+                  "function d(v) {\n"
+                  "  if (Array.isArray(v)) return ['l', v.map(d)];\n"
+                  "  if (v !== null && typeof v === 'object') return ['o', Object.keys(v).sort().map(k => [hex(k), d(v[k])])];\n"
+                  "  if (typeof v === 'string') return ['s', hex(v)];\n"
+                  "  if (typeof v === 'number') return ['n', v];\n"
+                  "  return ['?', String(v)];\n"
+                  "}\n"
+                  "process.stdout.write(JSON.stringify([...C.map(d), d(CONF), d(KEYS)]));\n";
+    }
+    output = runInterpreter(QStringLiteral("node"), js, QStringLiteral(".js"), &error);
+    QVERIFY2(!output.isNull(), qPrintable(error));
+    QVERIFY2(!output.contains("PWNED"), output.left(300).constData());
+    results = QJsonDocument::fromJson(output).array();
+    QCOMPARE(results.size(), values.size() + 2);
+    expected.clear();
+    for (const QVariant& v : values)
+        expected << jsExpected(v);
+    expected << jsExpected(conf) << jsExpected(hostileKeys);
+    for (int i = 0; i < expected.size(); ++i)
+        QVERIFY2(sameJson(results.at(i), expected.at(i)), qPrintable(QStringLiteral("node %1 %2").arg(i).arg(firstDifference(results.at(i), expected.at(i)))));
 }
 
 QTEST_GUILESS_MAIN(tst_CodeHelpers)

@@ -73,6 +73,7 @@ private slots:
 
     void escapeThenDecodeGivesText();
     void escapedTextParsedBackByHtmlParser();
+    void srcUrlParsedBackByHtmlParser();
     void javascriptTextReadBackByNode();
 };
 
@@ -123,7 +124,8 @@ void tst_HTMLUtils::textFunctions_data()
     QTest::newRow("css class") << "cssClass" << "  {my_class}  " << "my-class";
     QTest::newRow("folder") << "folder" << " {a-b_c} " << "a_b_c";
 
-    QTest::newRow("url no point") << "url" << "no extension & all" << "no extension & all";
+    QTest::newRow("url no point") << "url" << "no extension & all" << "no%20extension%20&%20all";
+    QTest::newRow("url no point, hostile") << "url" << "x\" onerror=\"alert(1)" << "x%22%20onerror=%22alert(1)";
     QTest::newRow("url ascii") << "url" << "images/my photo&1.jpg" << "images/my%20photo%261.jpg";
     QTest::newRow("url plus colon") << "url" << "a+b:c.png" << "a%2bb%3ac.png";
     QTest::newRow("url kept set") << "url" << "d/_-#?=x.v" << "d/_-#?=x.v";
@@ -131,7 +133,14 @@ void tst_HTMLUtils::textFunctions_data()
     QTest::newRow("url tab as utf-8") << "url" << "a\tb.gif" << "a%09b.gif";
     QTest::newRow("url symbols as utf-8") << "url" << "©–.x" << "%c2%a9%e2%80%93.x";
     QTest::newRow("url emoji as utf-8") << "url" << "😀.png" << "%f0%9f%98%80.png";
-    QTest::newRow("url extension copied") << "url" << "a b.t x" << "a%20b.t x";
+    QTest::newRow("url extension copied") << "url" << "a b.t x" << "a%20b.t%20x";
+    QTest::newRow("url extension kept") << "url" << "a b.v2/file" << "a%20b.v2/file";
+    QTest::newRow("url extension quotes") << "url" << "photo.jpg\" onerror=\"alert(1)"
+                                          << "photo.jpg%22%20onerror=%22alert(1)";
+    QTest::newRow("url extension markup") << "url" << "a.j'<>`g" << "a.j%27%3c%3e%60g";
+    QTest::newRow("url extension white space and controls") << "url" << "a.\t\n\r\f\x01\x7f\u0085\u00a0\u2028\u3000"
+                                                            << "a.%09%0a%0d%0c%01%7f%c2%85%c2%a0%e2%80%a8%e3%80%80";
+    QTest::newRow("url extension letters kept") << "url" << "a.j\u00e9p&g%20\U0001F600" << "a.j\u00e9p&g%20\U0001F600";
 
     QTest::newRow("src url") << "srcUrl" << "http://ex.com/a b/é" << "http://ex.com/a%20b/%C3%A9";
     QTest::newRow("local file") << "localFile" << "C:\\x y/z" << "file:///C:\\x y/z";
@@ -317,6 +326,80 @@ print('\n'.join(out))
             qWarning() << "mismatch for" << text << lines.at(i).left(300);
     }
     QCOMPARE(mismatches, 0);
+}
+
+void tst_HTMLUtils::srcUrlParsedBackByHtmlParser()
+{
+    REQUIRE_INTERPRETER("python3");
+    // Each encoded file name goes into the src attribute of an <img>, double-quoted, single-quoted
+    // and unquoted, followed by one more element: the parser must see exactly that tag with one
+    // attribute holding what was written, and then the next element. Hostile names without "%"
+    // and "&" must also percent-decode back to the name.
+    const QStringList hostile = {
+        "photo.jpg\" onerror=\"alert(1)", "photo.jpg' onerror='alert(1)", "a.jpg><script>alert(1)</script>",
+        "a.jpg/><svg onload=alert(1)>", "a.jpg`onerror=`alert(1)", "x.v2/my file\tname\nnext", "images/été 中.jpg\"/>",
+        "a.j\u00a0p\u2028g\u3000x", "a.jpg\x01\x1f\x7f\u0085\u0080", "a.\"'<>`", "...", ".", "no point \" here",
+        "a.jpg\x1c\x1d\x1e onerror=alert(1)", "dir.d/sub dir/file.tar.gz \"x"};
+    QStringList names = hostile;
+    names += awkwardStrings(5000, 13);
+    QByteArray input;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names.at(i);
+        const bool roundTrip = i < hostile.size() && name.contains('.');
+        input += throughUtf8(name).toUtf8().toHex() + ' ' + HTMLUtils::encodeSrcUrlWithFullyAmpersands(name).toUtf8().toHex()
+            + (roundTrip ? " 1\n" : " 0\n");
+    }
+    QTemporaryDir dir;
+    QFile data(dir.filePath("input.txt"));
+    QVERIFY(data.open(QIODevice::WriteOnly) && data.write(input) == input.size());
+    data.close();
+    const QByteArray script = R"(
+import html, html.parser, sys, urllib.parse
+class Reader(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.events = []
+    def handle_starttag(self, tag, attrs): self.events.append(('start', tag, attrs))
+    def handle_startendtag(self, tag, attrs): self.events.append(('startend', tag, attrs))
+    def handle_endtag(self, tag): self.events.append(('end', tag))
+    def handle_data(self, data): self.events.append(('data', data))
+    def handle_comment(self, data): self.events.append(('comment', data))
+    def handle_decl(self, decl): self.events.append(('decl', decl))
+    def handle_pi(self, data): self.events.append(('pi', data))
+    def unknown_decl(self, data): self.events.append(('unknown', data))
+out = []
+for line in open(r'INPUT', encoding='ascii'):
+    name_hex, encoded_hex, round_trip = line.rstrip('\n').split(' ')
+    name = bytes.fromhex(name_hex).decode('utf-8')
+    encoded = bytes.fromhex(encoded_hex).decode('utf-8')
+    bad = []
+    for quote in ['"', "'", '']:
+        if quote == '' and (encoded == '' or encoded.endswith('/')):
+            continue  # an unquoted value needs a text, and "/" before ">" reads as a self-closing tag
+        reader = Reader()
+        reader.feed('<img src=' + quote + encoded + quote + '><p>after</p>')
+        reader.close()
+        expected = [('start', 'img', [('src', html.unescape(encoded))]), ('start', 'p', []), ('data', 'after'), ('end', 'p')]
+        if reader.events != expected:
+            bad.append(repr(quote) + ' ' + repr(reader.events)[:300])
+        elif round_trip == '1' and urllib.parse.unquote(reader.events[0][2][0][1], errors='strict') != name:
+            bad.append('not decoded back: ' + repr(reader.events[0][2][0][1]))
+    out.append('BAD ' + repr(name) + ' ' + repr(encoded) + ' ' + ' | '.join(bad) if bad else 'ok')
+print('\n'.join(out))
+)";
+    QString error;
+    const QByteArray output = runInterpreter(QStringLiteral("python3"),
+                                             QByteArray(script).replace("r'INPUT'", "r'" + data.fileName().toUtf8() + "'"),
+                                             QStringLiteral(".py"), &error);
+    QVERIFY2(!output.isNull(), qPrintable(error));
+    const QList<QByteArray> lines = output.trimmed().split('\n');
+    QCOMPARE(lines.size(), names.size());
+    int bad = 0;
+    for (const QByteArray& line : lines) {
+        if (line != "ok" && ++bad < 5)
+            qWarning() << line.left(600);
+    }
+    QCOMPARE(bad, 0);
 }
 
 void tst_HTMLUtils::javascriptTextReadBackByNode()

@@ -25,6 +25,10 @@ void tst_PhpUtil::literals_data()
     QTest::newRow("backslash at end") << "C:\\dir\\" << "\"C:\\\\dir\\\\\"" << "\"C:\\\\dir\\\\\"";
     QTest::newRow("variables") << "$name {$x} ${y}" << "\"\\$name {\\$x} \\${y}\"" << "\"\\$name {\\$x} \\${y}\"";
     QTest::newRow("single quote untouched") << "it's" << "\"it's\"" << "\"it's\"";
+    // ASCII alone, so that no codec can turn a character into a backslash before the quote.
+    QTest::newRow("non-ASCII as escapes") << "caf\u00e9 \u8868\"\U0001F600" << "\"caf\\u{e9} \\u{8868}\\\"\\u{1f600}\""
+                                          << "\"caf\\u{e9} \\u{8868}\\\"\\u{1f600}\"";
+    QTest::newRow("controls as escapes") << "a\x01\x7f\tb" << "\"a\\u{1}\\u{7f}\tb\"" << "\"a\\u{1}\\u{7f} b\"";
 }
 
 void tst_PhpUtil::literals()
