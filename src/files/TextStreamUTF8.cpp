@@ -21,55 +21,76 @@ bool hasTarget(const QTextStream& stream)
 
 } // namespace
 
-TextStreamUTF8::TextStreamUTF8()
+class TextStreamUTF8Private
 {
-    init();
+public:
+    explicit TextStreamUTF8Private(TextStreamUTF8* stream);
+    // The codec, once the target is set (setting a target resets it).
+    void init();
+    void writeIndent();
+    void writeTextWithIndent(const QString& text);
+
+    TextStreamUTF8* const q;
+    int mIndent = 0;
+    bool mAtLineStart = true;
+    QString mIncrement = QStringLiteral("  ");
+};
+
+TextStreamUTF8::TextStreamUTF8()
+    : d(new TextStreamUTF8Private(this))
+{
+    d->init();
 }
 
 TextStreamUTF8::TextStreamUTF8(QIODevice* device)
     : QTextStream(device)
+    , d(new TextStreamUTF8Private(this))
 {
     if (!device)
         LARK_CRITICAL << "bad usage!! null device, nothing will be written";
-    init();
+    d->init();
 }
 
 TextStreamUTF8::TextStreamUTF8(FILE* file, QIODevice::OpenMode mode)
     : QTextStream(file, fileMode(file, mode))
+    , d(new TextStreamUTF8Private(this))
 {
     if (!file) {
         LARK_CRITICAL << "bad usage!! null FILE*, nothing will be written";
         setDevice(nullptr); // drops the QFile made for the handle
     }
-    init();
+    d->init();
 }
 
 TextStreamUTF8::TextStreamUTF8(QString* string, QIODevice::OpenMode mode)
     : QTextStream(string, mode)
+    , d(new TextStreamUTF8Private(this))
 {
     if (!string)
         LARK_CRITICAL << "bad usage!! null string, nothing will be written";
-    init();
+    d->init();
 }
 
 TextStreamUTF8::~TextStreamUTF8() = default;
 
-void TextStreamUTF8::init()
+TextStreamUTF8Private::TextStreamUTF8Private(TextStreamUTF8* stream)
+    : q(stream)
 {
-    setCodec(QTextCodec::codecForName("UTF-8"));
-    mIndent = 0;
-    mAtLineStart = true;
-    mIncrement = QStringLiteral("  ");
+}
+
+void TextStreamUTF8Private::init()
+{
+    q->setCodec(QTextCodec::codecForName("UTF-8"));
 }
 
 TextStreamUTF8& TextStreamUTF8::operator<<(const QString& text)
 {
     if (!hasTarget(*this))
         return *this;
-    if (mIndent == 0)
+    if (d->mIndent == 0)
         QTextStream::operator<<(text);
     else
-        writeTextWithIndent(text);
+        d->writeTextWithIndent(text);
     return *this;
 }
 
@@ -80,17 +101,17 @@ void TextStreamUTF8::jump()
 
 void TextStreamUTF8::incrementIndent()
 {
-    ++mIndent;
+    ++d->mIndent;
 }
 
 void TextStreamUTF8::decrementIndent()
 {
-    --mIndent;
+    --d->mIndent;
 }
 
 void TextStreamUTF8::setIncrementString(const QString& unit)
 {
-    mIncrement = unit;
+    d->mIncrement = unit;
 }
 
 void TextStreamUTF8::writeRaw(const QString& text)
@@ -99,13 +120,13 @@ void TextStreamUTF8::writeRaw(const QString& text)
         QTextStream::operator<<(text);
 }
 
-void TextStreamUTF8::writeIndent()
+void TextStreamUTF8Private::writeIndent()
 {
     for (int i = 0; i < mIndent; ++i)
-        QTextStream::operator<<(mIncrement);
+        q->QTextStream::operator<<(mIncrement);
 }
 
-void TextStreamUTF8::writeTextWithIndent(const QString& text)
+void TextStreamUTF8Private::writeTextWithIndent(const QString& text)
 {
     if (mAtLineStart) {
         writeIndent();
@@ -122,5 +143,5 @@ void TextStreamUTF8::writeTextWithIndent(const QString& text)
     } else {
         result.replace(QLatin1Char('\n'), newLineIndented);
     }
-    QTextStream::operator<<(result);
+    q->QTextStream::operator<<(result);
 }

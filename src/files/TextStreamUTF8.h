@@ -6,6 +6,9 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
+
+class TextStreamUTF8Private;
 
 /// A QTextStream that always writes UTF-8 and indents every line begun while the level is above 0.
 /// Only operator<<(QString) and jump() indent; the inherited overloads write unchanged.
@@ -33,13 +36,8 @@ public:
     void writeRaw(const QString& text);
 
 private:
-    void init();
-    void writeIndent();
-    void writeTextWithIndent(const QString& text);
-
-    int mIndent;
-    bool mAtLineStart;
-    QString mIncrement;
+    friend class TextStreamUTF8Private;
+    std::unique_ptr<TextStreamUTF8Private> d;
 };
 
 #endif // TEXTSTREAMUTF8_H
