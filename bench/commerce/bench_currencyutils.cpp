@@ -2,6 +2,7 @@
 // the look-ups that follow. Absolute times on this machine; the first call is measured in fresh
 // child processes, since it happens once per process.
 
+#include "BenchStats.h"
 #include <CurrencyUtils.h>
 
 #include <QCoreApplication>
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace {
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Nanoseconds per call of f, median of several rounds.
 template <typename F>
 double perCall(F f, int calls)
@@ -32,7 +27,7 @@ double perCall(F f, int calls)
             f(i);
         rounds.push_back(double(timer.nsecsElapsed()) / calls);
     }
-    return median(rounds);
+    return Bench::median(rounds);
 }
 
 volatile int sink = 0;
@@ -71,7 +66,7 @@ int main(int argc, char** argv)
     const double price = perCall([&](int i) { sink += CurrencyUtils::formatPrice(i * 0.37, eur).size(); }, 200000);
 
     std::printf("currency table: %d codes\n", codes.size());
-    std::printf("first call (table build), median of 15 processes: %.1f us\n", median(firstCalls) / 1000.0);
+    std::printf("first call (table build), median of 15 processes: %.1f us\n", Bench::median(firstCalls) / 1000.0);
     std::printf("currencySymbol(EUR, symbol):      %.0f ns/call\n", symbol);
     std::printf("currencySymbol(any code, symbol): %.0f ns/call\n", anySymbol);
     std::printf("currencySymbol(EUR, name):        %.0f ns/call\n", name);

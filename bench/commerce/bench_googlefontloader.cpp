@@ -1,6 +1,7 @@
 // GoogleFontLoader::loadJsonGFontFromBynaryDatas on a generated catalogue of 2,000 families,
 // against QJsonDocument::fromJson of the same bytes alone. Target: at most 2 times the parse.
 
+#include "BenchStats.h"
 #include <GoogleFontLoader.h>
 
 #include <QCoreApplication>
@@ -54,12 +55,6 @@ QByteArray generateCatalogue()
     return QJsonDocument(top).toJson();
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 volatile int sink = 0;
 }
 
@@ -90,8 +85,8 @@ int main(int argc, char** argv)
             }
         }
     }
-    const double parseMs = median(parse) / 1e6;
-    const double loadMs = median(load) / 1e6;
+    const double parseMs = Bench::median(parse) / 1e6;
+    const double loadMs = Bench::median(load) / 1e6;
     std::printf("catalogue: %d families, %d bytes\n", FAMILIES, int(data.size()));
     std::printf("QJsonDocument::fromJson:       %.2f ms\n", parseMs);
     std::printf("loadJsonGFontFromBynaryDatas:  %.2f ms\n", loadMs);

@@ -1,6 +1,8 @@
 #ifndef BENCHSUPPORT_H
 #define BENCHSUPPORT_H
 
+#include "BenchStats.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTextStream>
@@ -11,11 +13,7 @@
 
 namespace Bench {
 
-inline double median(QVector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0.0 : values.at(values.size() / 2);
-}
+using Bench::median;
 
 // Median wall time in milliseconds of job over repetitions; prepare runs untimed before each.
 inline double timeMs(int repetitions, const std::function<void()>& job,

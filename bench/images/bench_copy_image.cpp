@@ -8,6 +8,7 @@
 // The quality of the result is given as PSNR against the bare Qt route (full decode, smooth scale)
 // and against the older revision's result.
 
+#include "BenchStats.h"
 #include <ImageUtils.h>
 
 #include <QCoreApplication>
@@ -109,12 +110,6 @@ double psnr(const QImage& a, const QImage& b)
     return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }
 
 int main(int argc, char** argv)
@@ -175,17 +170,17 @@ int main(int argc, char** argv)
     const QImage result(dir.filePath("lib.jpg"));
     std::printf("source 4000x3000, result %dx%d\n", result.width(), result.height());
     for (const Route& route : routes)
-        std::printf("%-14s median %8.1f ms, peak %7.1f MiB\n", route.name, median(route.ms), median(route.rss));
-    const double lib = median(routes[0].ms), qt = median(routes[1].ms);
+        std::printf("%-14s median %8.1f ms, peak %7.1f MiB\n", route.name, Bench::median(route.ms), Bench::median(route.rss));
+    const double lib = Bench::median(routes[0].ms), qt = Bench::median(routes[1].ms);
     std::printf("ratio copyImageFile/bare Qt: time %.2f, peak memory %.2f (target <= 1.5)\n", lib / qt,
-                median(routes[0].rss) / median(routes[1].rss));
+                Bench::median(routes[0].rss) / Bench::median(routes[1].rss));
     for (size_t i = 2; i < routes.size(); ++i) {
         if (std::strcmp(routes[i].name, "before") == 0) {
             std::printf("ratio copyImageFile/before: time %.2f (target <= 1.05), peak memory %.2f\n",
-                        lib / median(routes[i].ms), median(routes[0].rss) / median(routes[i].rss));
+                        lib / Bench::median(routes[i].ms), Bench::median(routes[0].rss) / Bench::median(routes[i].rss));
             continue;
         }
-        std::printf("ratio copyImageFile/%s: %.2f (target <= %.1f)\n", routes[i].name, lib / median(routes[i].ms),
+        std::printf("ratio copyImageFile/%s: %.2f (target <= %.1f)\n", routes[i].name, lib / Bench::median(routes[i].ms),
                     std::strcmp(routes[i].name, "convert") == 0 ? 0.3 : 0.8);
     }
     std::printf("PSNR copyImageFile against bare Qt: %.2f dB\n", psnr(result, QImage(dir.filePath("qt.jpg"))));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "BenchStats.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -45,12 +47,6 @@ inline double secondsOf(const std::function<void()>& job)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-inline double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Times the peer and each candidate in turn, repetitions times, so that a busy machine slows
 // them alike; prints the median throughput of each and the median of the per-round time ratios.
 inline void compareWithPeer(double megabytes, int repetitions, const char* peerName, const std::function<void()>& peer,
@@ -69,10 +65,10 @@ inline void compareWithPeer(double megabytes, int repetitions, const char* peerN
         }
     }
     std::printf("text: %.1f MB (UTF-8), %d rounds, medians\n", megabytes, repetitions);
-    std::printf("%-44s %9.1f MB/s\n", peerName, megabytes / median(peerTimes));
+    std::printf("%-44s %9.1f MB/s\n", peerName, megabytes / Bench::median(peerTimes));
     for (size_t c = 0; c < candidates.size(); ++c)
-        std::printf("%-44s %9.1f MB/s  time ratio %.2f\n", candidates[c].first, megabytes / median(times[c]),
-                    median(ratios[c]));
+        std::printf("%-44s %9.1f MB/s  time ratio %.2f\n", candidates[c].first, megabytes / Bench::median(times[c]),
+                    Bench::median(ratios[c]));
 }
 
 #endif // MIXEDTEXT_H

@@ -2,6 +2,7 @@
 // main thread: GenericThread::runInGenericThread against QtConcurrent::run with a QFutureWatcher.
 // A bare QThread per job (no job object, no result) is timed as well: the floor of any design
 // that gives every job a new thread, where QtConcurrent reuses the threads of its pool.
+#include "BenchStats.h"
 #include <GenericThread.h>
 
 #include <QCoreApplication>
@@ -97,12 +98,6 @@ void settle()
     QThread::msleep(1);
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,9 +127,9 @@ int main(int argc, char** argv)
         peer.push_back(p);
         bare.push_back(b);
     }
-    const double oursMedian = median(ours);
-    const double peerMedian = median(peer);
-    const double bareMedian = median(bare);
+    const double oursMedian = Bench::median(ours);
+    const double peerMedian = Bench::median(peer);
+    const double bareMedian = Bench::median(bare);
     std::printf("job round trip (start to result slot), median of %d interleaved rounds:\n", ROUNDS);
     std::printf("  GenericThread::runInGenericThread     %8.1f us\n", oursMedian);
     std::printf("  QtConcurrent::run + QFutureWatcher    %8.1f us\n", peerMedian);

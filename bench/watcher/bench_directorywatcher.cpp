@@ -4,6 +4,7 @@
 // Also the floors of a watcher that watches every file on its own (KDirWatch watches the folders
 // only): one bare inotify_add_watch per file of the tree, and the files handed to
 // QFileSystemWatcher objects of 500 paths each, the tree already listed.
+#include "BenchStats.h"
 #include <DirectoryWatcher.h>
 
 #include <KDirWatch>
@@ -102,12 +103,6 @@ qint64 timeQtFileWatches(const QStringList& files)
     return timer.nsecsElapsed() / 1000;
 }
 
-qint64 median(QVector<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -147,16 +142,16 @@ int main(int argc, char* argv[])
         qtStart << timeQtFileWatches(files);
     }
 
-    const double startRatio = double(median(oursStart)) / double(median(peerStart));
-    const double reportRatio = double(median(oursReport)) / double(median(peerReport));
+    const double startRatio = double(Bench::median(oursStart)) / double(Bench::median(peerStart));
+    const double reportRatio = double(Bench::median(oursReport)) / double(Bench::median(peerReport));
     std::printf("tree: %d files in %d folders, %d rounds (medians)\n", FOLDERS * FILES_PER_FOLDER, FOLDERS, ROUNDS);
     std::printf("start watching:   DirectoryWatcher %8.1f ms   KDirWatch %8.1f ms   ratio %.2f\n",
-                median(oursStart) / 1000.0, median(peerStart) / 1000.0, startRatio);
-    std::printf("  floor, a bare inotify watch per file      %8.1f ms   ratio %.2f\n", median(bareStart) / 1000.0,
-                double(median(bareStart)) / double(median(peerStart)));
-    std::printf("  floor, the files given to Qt watchers     %8.1f ms   ratio %.2f\n", median(qtStart) / 1000.0,
-                double(median(qtStart)) / double(median(peerStart)));
+                Bench::median(oursStart) / 1000.0, Bench::median(peerStart) / 1000.0, startRatio);
+    std::printf("  floor, a bare inotify watch per file      %8.1f ms   ratio %.2f\n", Bench::median(bareStart) / 1000.0,
+                double(Bench::median(bareStart)) / double(Bench::median(peerStart)));
+    std::printf("  floor, the files given to Qt watchers     %8.1f ms   ratio %.2f\n", Bench::median(qtStart) / 1000.0,
+                double(Bench::median(qtStart)) / double(Bench::median(peerStart)));
     std::printf("100 new files:    DirectoryWatcher %8.1f ms   KDirWatch %8.1f ms   ratio %.2f\n",
-                median(oursReport) / 1000.0, median(peerReport) / 1000.0, reportRatio);
+                Bench::median(oursReport) / 1000.0, Bench::median(peerReport) / 1000.0, reportRatio);
     return 0;
 }
