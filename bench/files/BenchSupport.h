@@ -13,8 +13,6 @@
 
 namespace Bench {
 
-using Bench::median;
-
 // Median wall time in milliseconds of job over repetitions; prepare runs untimed before each.
 inline double timeMs(int repetitions, const std::function<void()>& job,
                      const std::function<void()>& prepare = nullptr)
