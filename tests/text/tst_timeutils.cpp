@@ -45,4 +45,4 @@ void tst_TimeUtils::msecToString()
 }
 
 QTEST_GUILESS_MAIN(tst_TimeUtils)
-#include "tst_TimeUtils.moc"
+#include "tst_timeutils.moc"

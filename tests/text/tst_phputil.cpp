@@ -66,4 +66,4 @@ void tst_PhpUtil::literalsReadBackByPhp()
 }
 
 QTEST_GUILESS_MAIN(tst_PhpUtil)
-#include "tst_PhpUtil.moc"
+#include "tst_phputil.moc"

@@ -538,4 +538,4 @@ void tst_StringUtils::fixedTexts()
 }
 
 QTEST_GUILESS_MAIN(tst_StringUtils)
-#include "tst_StringUtils.moc"
+#include "tst_stringutils.moc"

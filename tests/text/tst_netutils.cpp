@@ -168,4 +168,4 @@ void tst_NetUtils::mainIpAddressOfThisMachine()
 }
 
 QTEST_GUILESS_MAIN(tst_NetUtils)
-#include "tst_NetUtils.moc"
+#include "tst_netutils.moc"

@@ -434,4 +434,4 @@ process.stdout.write(v.map(p => hex(p[0]) + ' ' + hex(p[1])).join('\n') + '\n');
 }
 
 QTEST_GUILESS_MAIN(tst_HTMLUtils)
-#include "tst_HTMLUtils.moc"
+#include "tst_htmlutils.moc"

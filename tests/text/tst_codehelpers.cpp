@@ -722,4 +722,4 @@ void tst_CodeHelpers::legacyCodecReadsBack()
 }
 
 QTEST_GUILESS_MAIN(tst_CodeHelpers)
-#include "tst_CodeHelpers.moc"
+#include "tst_codehelpers.moc"
