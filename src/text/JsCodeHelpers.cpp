@@ -35,9 +35,8 @@ QString asciiOnly(const QString& literal)
     return result;
 }
 
-} // namespace
 
-QString JsCodeHelpers::quotedStringPrivate(const QString& text)
+QString quotedStringPrivate(const QString& text)
 {
     QString result;
     result.reserve(text.size() + 8);
@@ -73,7 +72,7 @@ QString JsCodeHelpers::quotedStringPrivate(const QString& text)
 }
 
 // How JavaScript differs from PHP in the value mapping.
-struct JsCodeHelpers::Dialect {
+struct Dialect {
     static QString quoted(QTextStream& stream, const QString& text)
     {
         if (CodeWriter::charsetOf(stream) == CodeWriter::Charset::Ascii)
@@ -96,7 +95,7 @@ struct JsCodeHelpers::Dialect {
     static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { JsCodeHelpers::formatJavascriptObject(&stream, map); }
 };
 
-void JsCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
+void writeKeyPrivate(QTextStream* stream, const QString& key)
 {
     // Bare only when JavaScript reads the same property name back: a canonical integer from 0
     // to 2^53 (a bare -3 is a syntax error, a larger number would be rounded).
@@ -109,6 +108,8 @@ void JsCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
     else
         *stream << Dialect::quoted(*stream, key);
 }
+
+} // namespace
 
 void JsCodeHelpers::formatJavascriptArray(QTextStream* stream, const QList<int>& values)
 {

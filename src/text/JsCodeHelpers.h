@@ -31,13 +31,6 @@ public:
     /// One value: raw code for a QByteArray, single-quoted text for a string, 1/0 for a bool,
     /// numbers as such (a double read back exactly), arrays and objects; other types as their quoted text.
     static void formatVariantValue(QTextStream* stream, const QVariant& value);
-
-private:
-    struct Dialect; // what this language writes differently, for the shared value mapping
-    /// 'text' as a JavaScript single-quoted literal that reads back as text (a double quote
-    /// reads back as a single quote); line terminators, lone surrogates and "<" are escaped.
-    static QString quotedStringPrivate(const QString& text);
-    static void writeKeyPrivate(QTextStream* stream, const QString& key);
 };
 
 #endif // JSCODEHELPERS_H

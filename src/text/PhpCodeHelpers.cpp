@@ -71,9 +71,8 @@ bool safeInComment(QTextCodec* codec, const QString& character)
     return true;
 }
 
-} // namespace
 
-QString PhpCodeHelpers::quotedStringPrivate(const QString& text)
+QString quotedStringPrivate(const QString& text)
 {
     QString result;
     result.reserve(text.size() + 8);
@@ -91,7 +90,7 @@ QString PhpCodeHelpers::quotedStringPrivate(const QString& text)
 }
 
 // How PHP differs from JavaScript in the value mapping.
-struct PhpCodeHelpers::Dialect {
+struct Dialect {
     static QString quoted(QTextStream& stream, const QString& text)
     {
         // Through a legacy codec a character may come out as "?" or as bytes that PHP reads as a
@@ -123,7 +122,7 @@ struct PhpCodeHelpers::Dialect {
     static void writeMap(QTextStream& stream, const QMap<QString, QVariant>& map) { PhpCodeHelpers::formatPhpMap(&stream, map); }
 };
 
-void PhpCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
+void writeKeyPrivate(QTextStream* stream, const QString& key)
 {
     // Only the canonical decimal form is written bare: "007" or "+7" as a bare 7 would merge
     // with the key "7" and lose an entry. PHP itself turns a quoted canonical key into an integer.
@@ -134,6 +133,8 @@ void PhpCodeHelpers::writeKeyPrivate(QTextStream* stream, const QString& key)
     else
         *stream << Dialect::quoted(*stream, key);
 }
+
+} // namespace
 
 void PhpCodeHelpers::formatPhpArray(QTextStream* stream, const QList<int>& values)
 {

@@ -44,12 +44,6 @@ public:
     /// class className { const key=value; ... } with the keys as constant names, written unchanged.
     static void writePhpMapAsClassOfConstants(QTextStream* stream, const QString& className,
                                               const QMap<QString, QVariant>& map);
-
-private:
-    struct Dialect; // what this language writes differently, for the shared value mapping
-    /// 'text' as a PHP single-quoted literal: backslashes doubled, both quote kinds written \'.
-    static QString quotedStringPrivate(const QString& text);
-    static void writeKeyPrivate(QTextStream* stream, const QString& key);
 };
 
 #endif // PHPCODEHELPERS_H
