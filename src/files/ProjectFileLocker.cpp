@@ -40,11 +40,9 @@ bool ProjectFileLocker::openNewProjectFolder(const QString& folder, const QStrin
     const LarkFiles::EntryInfo existing = LarkFiles::entryInfo(lockPath);
     if (existing.isLink && existing.kind == LarkFiles::EntryKind::Missing)
         return refused(tr("The lock file %1 is a symbolic link to nothing.").arg(lockPath));
-    if (existing.isLink)
-        return refused(tr("The lock file %1 is a symbolic link, not a regular file.").arg(lockPath));
     switch (existing.kind) {
     case LarkFiles::EntryKind::Missing:
-    case LarkFiles::EntryKind::File:
+    case LarkFiles::EntryKind::File:  // also through a link: read, and replaced once stale, as usual
         break;
     case LarkFiles::EntryKind::Folder:
         return refused(tr("The lock file %1 is a folder, not a regular file.").arg(lockPath));
