@@ -24,6 +24,15 @@
 
 #include <climits>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QRandomGenerator>
+#endif
+
 namespace {
 
 void setErrorPrivate(QString* error, const QString& text)
@@ -190,6 +199,54 @@ QString copyTemplatePrivate(const QFileInfo& destination)
     return destination.absolutePath() + QStringLiteral("/.") + stem + QStringLiteral(".XXXXXX");
 }
 
+// Longest name most file systems accept, in bytes.
+const int NAME_LIMIT = 255;
+
+#ifdef Q_OS_UNIX
+// QSaveFile names its temporary file after the whole name plus 7 characters, which the file
+// system refuses for names near its limit. Such files are written the same way, beside the file
+// under a short hidden name, then renamed over it. opened tells whether writing could start.
+bool saveUnderShortNamePrivate(const QString& target, const QByteArray& data, bool& opened)
+{
+    opened = false;
+    const QFileInfo info(target);
+    struct stat st;
+    const bool exists = ::stat(QFile::encodeName(target).constData(), &st) == 0;
+    if (info.isDir() || (exists && !info.isWritable()))
+        return false;
+    const QString pattern = copyTemplatePrivate(info);  // ends with "XXXXXX"
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        QString name = pattern;
+        const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+        for (int i = name.size() - 6; i < name.size(); ++i)
+            name[i] = letters.at(int(QRandomGenerator::global()->bounded(letters.size())));
+        temporary = QFile::encodeName(name);
+        // 0666 as for a new file (the umask applies); an existing file keeps its permissions.
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    opened = true;
+    bool ok = !exists || ::fchmod(fd, st.st_mode & 07777) == 0;
+    for (qint64 done = 0; ok && done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += n;
+    }
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.constData(), QFile::encodeName(target).constData()) == 0;
+    if (!ok)
+        ::unlink(temporary.constData());
+    return ok;
+}
+#endif
+
 } // namespace
 
 QString FileUtils::tr(const char* sourceText, const char* disambiguation, int n)
@@ -243,6 +300,17 @@ bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QS
 
     // Written beside the file and renamed over it only once complete: a failed write leaves the
     // previous content intact.
+#ifdef Q_OS_UNIX
+    if (QFile::encodeName(QFileInfo(target).fileName()).size() > NAME_LIMIT - 7) {
+        bool opened = false;
+        if (saveUnderShortNamePrivate(target, data, opened))
+            return true;
+        setErrorPrivate(error, opened ? tr("Cannot write datas (WriteOnly) in %1").arg(path)
+                                      : tr("Cannot open (WriteOnly) %1").arg(path));
+        LARK_WARNING << "cannot open file " << path;
+        return false;
+    }
+#endif
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
         setErrorPrivate(error, tr("Cannot open (WriteOnly) %1").arg(path));

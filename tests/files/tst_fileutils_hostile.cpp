@@ -432,6 +432,9 @@ private slots:
         QCOMPARE(rawCount(path("one")), 1);  // no temporary file left
         QVERIFY2(FileUtils::copyDir(path("src"), path("dst"), false), qPrintable(logs.dump()));
         QCOMPARE(read(path("dst/" + name)), QByteArray("long"));
+        QVERIFY(FileUtils::writeFileContent(path("dst/" + name), "rewritten"));
+        QCOMPARE(FileUtils::readFileContent(path("dst/" + name)), QByteArray("rewritten"));
+        QCOMPARE(rawCount(path("dst")), 1);
         QCOMPARE(logs.count(), 0);
     }
 
