@@ -39,10 +39,19 @@ void setReason(QString* reason, const QString& text)
 // Name order ignoring case, as QDir sorts; the exact name breaks ties so the order is stable.
 void sortByName(QVector<FolderEntry>& entries)
 {
-    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        const int folded = a.name.toLower().compare(b.name.toLower());
-        return folded != 0 ? folded < 0 : a.name < b.name;
+    QVector<QPair<QString, int>> keys;  // lower-case name, index: folded once, not per comparison
+    keys.reserve(entries.size());
+    for (int i = 0; i < entries.size(); ++i)
+        keys.append({entries.at(i).name.toLower(), i});
+    std::sort(keys.begin(), keys.end(), [&entries](const QPair<QString, int>& a, const QPair<QString, int>& b) {
+        const int folded = a.first.compare(b.first);
+        return folded != 0 ? folded < 0 : entries.at(a.second).name < entries.at(b.second).name;
     });
+    QVector<FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto& key : qAsConst(keys))
+        sorted.append(entries.at(key.second));
+    entries.swap(sorted);
 }
 
 #ifdef Q_OS_UNIX

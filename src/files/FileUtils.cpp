@@ -633,7 +633,12 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
         // A destination inside the source would grow while it is copied; a source inside a
         // destination that is replaced would be removed before it is read.
         const QString from = LarkFiles::resolvedPath(source);
-        const QString to = LarkFiles::resolvedPath(destination);
+        QString to = LarkFiles::resolvedPath(destination);
+        const QFileInfo destinationInfo(destination);
+        if (!merge && destinationInfo.isSymLink()) {
+            // The link is replaced by a folder of its own: the copy lands where the link is.
+            to = LarkFiles::resolvedPath(destinationInfo.absolutePath()) + QLatin1Char('/') + destinationInfo.fileName();
+        }
         if (LarkFiles::isInside(to, from) || (!merge && LarkFiles::isInside(from, to))) {
             LARK_CRITICAL << "cannot copy" << from << "into" << to << "(one holds the other)";
             return false;

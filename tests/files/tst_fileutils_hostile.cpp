@@ -318,6 +318,19 @@ private slots:
         QCOMPARE(read(path("dst/old.txt")), QByteArray("old"));
     }
 
+    void copyDirOntoALinkInsideTheSource()
+    {
+        // The link is replaced by a real folder: that folder would lie inside the source.
+        QVERIFY(write(path("src/index.html"), "index"));
+        QVERIFY(QDir().mkpath(path("elsewhere")));
+        QVERIFY(symlink(path("elsewhere"), path("src/export")));
+        const ChildProcess::Result r = call({"copyDir", path("src"), path("src/export"), "replace"});
+        QVERIFY2(r.finished, qPrintable(r.dump().left(3000)));
+        QCOMPARE(r.value("result"), QString("false"));
+        QVERIFY(r.has(Logwell::LogCritical, FUNCTION_COPY_DIR, {"cannot copy"}));
+        QCOMPARE(tree(path("src")), QStringList({"export ->", "index.html=index"}));
+    }
+
     // --- read errors (the read-failure shim, in a child)
 
     void readErrorsAreFailures_data()
