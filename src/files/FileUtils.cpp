@@ -202,7 +202,122 @@ QString copyTemplatePrivate(const QFileInfo& destination)
 // Longest name most file systems accept, in bytes.
 const int NAME_LIMIT = 255;
 
+// A new hidden file beside a destination (short name, see copyTemplatePrivate), renamed over the
+// destination once complete; removed when it is not.
+class TemporaryBesidePrivate
+{
+public:
+    explicit TemporaryBesidePrivate(const QFileInfo& destination)
+        : mPattern(copyTemplatePrivate(destination))
+#ifndef Q_OS_UNIX
+        , mFile(mPattern)
+#endif
+    {
+    }
+    ~TemporaryBesidePrivate()
+    {
 #ifdef Q_OS_UNIX
+        if (mFd >= 0)
+            ::close(mFd);
+        if (!mName.isEmpty() && !mRenamed)
+            ::unlink(mName.constData());
+#endif
+    }
+    TemporaryBesidePrivate(const TemporaryBesidePrivate&) = delete;
+    TemporaryBesidePrivate& operator=(const TemporaryBesidePrivate&) = delete;
+
+#ifdef Q_OS_UNIX
+    // Created with O_EXCL under a random name: an unnamed O_TMPFILE linked in afterwards (what
+    // QTemporaryFile does) costs several times more per file. 0666 as for any new file (the
+    // umask applies).
+    bool open()
+    {
+        static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray name = QFile::encodeName(mPattern);
+            for (int i = name.size() - 6; i < name.size(); ++i)
+                name[i] = LETTERS[QRandomGenerator::global()->bounded(int(sizeof LETTERS) - 1)];
+            mFd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (mFd >= 0) {
+                mName = name;
+                return true;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        mError = LarkFiles::lastErrorText();
+        return false;
+    }
+    bool write(const char* data, qint64 size)
+    {
+        for (qint64 done = 0; done < size;) {
+            const ssize_t n = ::write(mFd, data + done, size_t(size - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                mError = n < 0 ? LarkFiles::lastErrorText() : QStringLiteral("nothing written");
+                return false;
+            }
+            done += n;
+        }
+        return true;
+    }
+    // The permission bits of the file at path (no set-user-ID and the like).
+    void copyPermissionsOf(const QString& path)
+    {
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+            ::fchmod(mFd, st.st_mode & 0777);
+    }
+    bool close()
+    {
+        const int fd = mFd;
+        mFd = -1;
+        if (::close(fd) == 0)
+            return true;
+        mError = LarkFiles::lastErrorText();
+        return false;
+    }
+    bool renameOver(const QString& destination)
+    {
+        mRenamed = ::rename(mName.constData(), QFile::encodeName(destination).constData()) == 0;
+        return mRenamed;
+    }
+#else
+    bool open() { return mFile.open() || (mError = mFile.errorString(), false); }
+    bool write(const char* data, qint64 size)
+    {
+        return mFile.write(data, size) == size || (mError = mFile.errorString(), false);
+    }
+    void copyPermissionsOf(const QString& path) { mFile.setPermissions(QFile::permissions(path)); }
+    bool close()
+    {
+        const bool ok = mFile.flush();
+        mFile.close();
+        return (ok && mFile.error() == QFileDevice::NoError) || (mError = mFile.errorString(), false);
+    }
+    bool renameOver(const QString& destination)
+    {
+        if (!LarkPlatform::renameReplacing(mFile.fileName(), destination))
+            return false;
+        mFile.setAutoRemove(false);
+        return true;
+    }
+#endif
+    QString errorText() const { return mError; }
+
+private:
+    QString mPattern;
+    QString mError;
+#ifdef Q_OS_UNIX
+    int mFd = -1;
+    QByteArray mName;
+    bool mRenamed = false;
+#else
+    QTemporaryFile mFile;
+#endif
+};
+
 // QSaveFile names its temporary file after the whole name plus 7 characters, which the file
 // system refuses for names near its limit. Such files are written the same way, beside the file
 // under a short hidden name, then renamed over it. opened tells whether writing could start.
@@ -210,42 +325,16 @@ bool saveUnderShortNamePrivate(const QString& target, const QByteArray& data, bo
 {
     opened = false;
     const QFileInfo info(target);
-    struct stat st;
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &st) == 0;
-    if (info.isDir() || (exists && !info.isWritable()))
+    if (info.isDir() || (info.exists() && !info.isWritable()))
         return false;
-    const QString pattern = copyTemplatePrivate(info);  // ends with "XXXXXX"
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        QString name = pattern;
-        const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-        for (int i = name.size() - 6; i < name.size(); ++i)
-            name[i] = letters.at(int(QRandomGenerator::global()->bounded(letters.size())));
-        temporary = QFile::encodeName(name);
-        // 0666 as for a new file (the umask applies); an existing file keeps its permissions.
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
+    TemporaryBesidePrivate file(info);
+    if (!file.open())
         return false;
     opened = true;
-    bool ok = !exists || ::fchmod(fd, st.st_mode & 07777) == 0;
-    for (qint64 done = 0; ok && done < data.size();) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += n;
-    }
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.constData(), QFile::encodeName(target).constData()) == 0;
-    if (!ok)
-        ::unlink(temporary.constData());
-    return ok;
+    if (info.exists())
+        file.copyPermissionsOf(target);  // an existing file keeps its permissions
+    return file.write(data.constData(), data.size()) && file.close() && file.renameOver(target);
 }
-#endif
 
 } // namespace
 
@@ -300,7 +389,6 @@ bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QS
 
     // Written beside the file and renamed over it only once complete: a failed write leaves the
     // previous content intact.
-#ifdef Q_OS_UNIX
     if (QFile::encodeName(QFileInfo(target).fileName()).size() > NAME_LIMIT - 7) {
         bool opened = false;
         if (saveUnderShortNamePrivate(target, data, opened))
@@ -310,7 +398,6 @@ bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QS
         LARK_WARNING << "cannot open file " << path;
         return false;
     }
-#endif
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
         setErrorPrivate(error, tr("Cannot open (WriteOnly) %1").arg(path));
@@ -422,7 +509,6 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
     // The copy goes to a hidden file beside the destination, which replaces the old one only
     // once complete: a failed copy (full disk, read error) leaves the destination as it was.
     QFile in;
-    QTemporaryFile out(copyTemplatePrivate(destinationInfo));
     QString reason;
     auto failed = [&](QFileDevice::FileError code) {
         LARK_WARNING << "FileUtils::forceCopy can't copy" << source << destination << " error=" << int(code)
@@ -432,38 +518,39 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
     // Only a regular file is read: a FIFO, a socket or a device is refused without being opened.
     if (!LarkFiles::openRegularFile(in, source, &reason))
         return failed(QFileDevice::OpenError);
+    TemporaryBesidePrivate out(destinationInfo);
     if (!out.open()) {
         if (destinationInfo.exists()) {  // nothing can be created beside it: it cannot be replaced
             LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
             return false;
         }
-        return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::OpenError);
+        reason = out.errorText();
+        return failed(QFileDevice::OpenError);
     }
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     qint64 n = 0;
     while ((n = LarkFiles::readSome(in, buffer.data(), buffer.size())) > 0) {
-        if (out.write(buffer.constData(), n) != n)
-            return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::WriteError);
+        if (!out.write(buffer.constData(), n)) {
+            reason = out.errorText();
+            return failed(QFileDevice::WriteError);
+        }
     }
     if (n < 0) {
         reason = LarkFiles::lastErrorText();
         return failed(QFileDevice::ReadError);
     }
-    if (!out.flush())
-        return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::WriteError);
-    out.setPermissions(QFile::permissions(source));
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        return failed(out.error());
-
-    if (!LarkPlatform::renameReplacing(out.fileName(), destination)) {
+    out.copyPermissionsOf(source);
+    if (!out.close()) {
+        reason = out.errorText();
+        return failed(QFileDevice::WriteError);
+    }
+    if (!out.renameOver(destination)) {
         if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink()) {
             LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
             return false;
         }
         return failed(QFileDevice::RenameError);
     }
-    out.setAutoRemove(false);
     return true;
 }
 
