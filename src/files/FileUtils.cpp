@@ -1,6 +1,7 @@
 #include "FileUtils.h"
 
 #include "ApplicationUtils.h"
+#include "FileKindPrivate.h"
 #include "LarkLog.h"
 #include "StringUtils.h"
 #include "platform/PlatformFiles.h"
@@ -22,6 +23,15 @@
 #include <QVector>
 
 #include <climits>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QRandomGenerator>
+#endif
 
 namespace {
 
@@ -46,31 +56,6 @@ bool isFilesystemRootPrivate(const QString& path)
         return true;
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical == QLatin1String("/") || (!canonical.isEmpty() && drive.match(canonical).hasMatch());
-}
-
-// The absolute path with every existing part resolved (links, ".."), also for a path that does
-// not exist yet.
-QString resolvedPathPrivate(const QString& path)
-{
-    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    QString rest;
-    while (true) {
-        const QString canonical = QFileInfo(existing).canonicalFilePath();
-        if (!canonical.isEmpty())
-            return canonical == QLatin1String("/") ? (rest.isEmpty() ? canonical : rest) : canonical + rest;
-        const int slash = existing.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0)
-            return existing + rest;
-        rest = existing.mid(slash) + rest;
-        existing = slash == 0 ? QStringLiteral("/") : existing.left(slash);
-    }
-}
-
-bool isInsidePrivate(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return true;
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
 }
 
 // Folders being walked on this thread, one stack per walking function: a folder reached again
@@ -136,6 +121,13 @@ private:
 };
 
 thread_local WalkStack tCopyDirStack;
+// The source and destination of the copy being walked on this thread, resolved.
+struct CopyDirBounds
+{
+    QString source;
+    QString destination;
+};
+thread_local CopyDirBounds tCopyDirBounds;
 thread_local WalkStack tListFilesStack;
 thread_local WalkStack tListDirectoriesStack;
 thread_local WalkStack tFolderSizeStack;
@@ -177,17 +169,171 @@ int listFilesPrivate(QString path, QStringList& files, bool recursive, QRegExp* 
     return count;
 }
 
-// Feeds the whole file to hash in large pieces; false when it cannot be opened or read.
-bool hashFilePrivate(const QString& path, QCryptographicHash& hash)
+// Feeds the whole file to hash in large pieces; false, with the hash back at empty input, when
+// it cannot be opened or read to the end (the digest of part of a file is no digest of it).
+bool hashFilePrivate(const QString& path, QCryptographicHash& hash, QString& reason)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (!LarkFiles::openRegularFile(file, path, &reason))
         return false;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     qint64 n = 0;
-    while ((n = file.read(buffer.data(), buffer.size())) > 0)
+    while ((n = LarkFiles::readSome(file, buffer.data(), buffer.size())) > 0)
         hash.addData(buffer.constData(), int(n));
-    return n == 0;
+    if (n < 0) {
+        reason = LarkFiles::lastErrorText();
+        hash.reset();
+        return false;
+    }
+    return true;
+}
+
+// The hidden temporary name beside destination that a copy is written to: a short part of the
+// name keeps it within the file system's name limit whatever the length of the name.
+QString copyTemplatePrivate(const QFileInfo& destination)
+{
+    const int KEPT = 32;
+    QString stem = destination.fileName();
+    if (stem.size() > KEPT)
+        stem.truncate(stem.at(KEPT - 1).isHighSurrogate() ? KEPT - 1 : KEPT);
+    return destination.absolutePath() + QStringLiteral("/.") + stem + QStringLiteral(".XXXXXX");
+}
+
+// Longest name most file systems accept, in bytes.
+const int NAME_LIMIT = 255;
+
+// A new hidden file beside a destination (short name, see copyTemplatePrivate), renamed over the
+// destination once complete; removed when it is not.
+class TemporaryBesidePrivate
+{
+public:
+    explicit TemporaryBesidePrivate(const QFileInfo& destination)
+        : mPattern(copyTemplatePrivate(destination))
+#ifndef Q_OS_UNIX
+        , mFile(mPattern)
+#endif
+    {
+    }
+    ~TemporaryBesidePrivate()
+    {
+#ifdef Q_OS_UNIX
+        if (mFd >= 0)
+            ::close(mFd);
+        if (!mName.isEmpty() && !mRenamed)
+            ::unlink(mName.constData());
+#endif
+    }
+    TemporaryBesidePrivate(const TemporaryBesidePrivate&) = delete;
+    TemporaryBesidePrivate& operator=(const TemporaryBesidePrivate&) = delete;
+
+#ifdef Q_OS_UNIX
+    // Created with O_EXCL under a random name: an unnamed O_TMPFILE linked in afterwards (what
+    // QTemporaryFile does) costs several times more per file. 0666 as for any new file (the
+    // umask applies).
+    bool open()
+    {
+        static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QByteArray name = QFile::encodeName(mPattern);
+            for (int i = name.size() - 6; i < name.size(); ++i)
+                name[i] = LETTERS[QRandomGenerator::global()->bounded(int(sizeof LETTERS) - 1)];
+            mFd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (mFd >= 0) {
+                mName = name;
+                return true;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        mError = LarkFiles::lastErrorText();
+        return false;
+    }
+    bool write(const char* data, qint64 size)
+    {
+        for (qint64 done = 0; done < size;) {
+            const ssize_t n = ::write(mFd, data + done, size_t(size - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                mError = n < 0 ? LarkFiles::lastErrorText() : QStringLiteral("nothing written");
+                return false;
+            }
+            done += n;
+        }
+        return true;
+    }
+    // The permission bits of the file at path (no set-user-ID and the like).
+    void copyPermissionsOf(const QString& path)
+    {
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+            ::fchmod(mFd, st.st_mode & 0777);
+    }
+    bool close()
+    {
+        const int fd = mFd;
+        mFd = -1;
+        if (::close(fd) == 0)
+            return true;
+        mError = LarkFiles::lastErrorText();
+        return false;
+    }
+    bool renameOver(const QString& destination)
+    {
+        mRenamed = ::rename(mName.constData(), QFile::encodeName(destination).constData()) == 0;
+        return mRenamed;
+    }
+#else
+    bool open() { return mFile.open() || (mError = mFile.errorString(), false); }
+    bool write(const char* data, qint64 size)
+    {
+        return mFile.write(data, size) == size || (mError = mFile.errorString(), false);
+    }
+    void copyPermissionsOf(const QString& path) { mFile.setPermissions(QFile::permissions(path)); }
+    bool close()
+    {
+        const bool ok = mFile.flush();
+        mFile.close();
+        return (ok && mFile.error() == QFileDevice::NoError) || (mError = mFile.errorString(), false);
+    }
+    bool renameOver(const QString& destination)
+    {
+        if (!LarkPlatform::renameReplacing(mFile.fileName(), destination))
+            return false;
+        mFile.setAutoRemove(false);
+        return true;
+    }
+#endif
+    QString errorText() const { return mError; }
+
+private:
+    QString mPattern;
+    QString mError;
+#ifdef Q_OS_UNIX
+    int mFd = -1;
+    QByteArray mName;
+    bool mRenamed = false;
+#else
+    QTemporaryFile mFile;
+#endif
+};
+
+// QSaveFile names its temporary file after the whole name plus 7 characters, which the file
+// system refuses for names near its limit. Such files are written the same way, beside the file
+// under a short hidden name, then renamed over it. opened tells whether writing could start.
+bool saveUnderShortNamePrivate(const QString& target, const QByteArray& data, bool& opened)
+{
+    opened = false;
+    const QFileInfo info(target);
+    if (info.isDir() || (info.exists() && !info.isWritable()))
+        return false;
+    TemporaryBesidePrivate file(info);
+    if (!file.open())
+        return false;
+    opened = true;
+    if (info.exists())
+        file.copyPermissionsOf(target);  // an existing file keeps its permissions
+    return file.write(data.constData(), data.size()) && file.close() && file.renameOver(target);
 }
 
 } // namespace
@@ -209,13 +355,21 @@ QByteArray FileUtils::readFileContent(const QString& path, bool logError)
 {
     if (path.isEmpty())
         return QByteArray();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only regular files are opened: a FIFO or a device would block or never end.
+    QFile file;
+    QString reason;
+    if (!LarkFiles::openRegularFile(file, path, &reason)) {
         if (logError)
-            LARK_DEBUG << "FileUtils::readFileContent error : " << path << " ne peut etre ouvert !";
+            LARK_DEBUG << "FileUtils::readFileContent error : " << path << " ne peut etre ouvert !" << reason;
         return QByteArray();
     }
-    return file.readAll();
+    QByteArray content;
+    if (!LarkFiles::readAll(file, content, &reason)) {  // part of a file is no content
+        if (logError)
+            LARK_WARNING << "cannot read file " << path << reason;
+        return QByteArray();
+    }
+    return content;
 }
 
 bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QString* error)
@@ -235,6 +389,15 @@ bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QS
 
     // Written beside the file and renamed over it only once complete: a failed write leaves the
     // previous content intact.
+    if (QFile::encodeName(QFileInfo(target).fileName()).size() > NAME_LIMIT - 7) {
+        bool opened = false;
+        if (saveUnderShortNamePrivate(target, data, opened))
+            return true;
+        setErrorPrivate(error, opened ? tr("Cannot write datas (WriteOnly) in %1").arg(path)
+                                      : tr("Cannot open (WriteOnly) %1").arg(path));
+        LARK_WARNING << "cannot open file " << path;
+        return false;
+    }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
         setErrorPrivate(error, tr("Cannot open (WriteOnly) %1").arg(path));
@@ -344,46 +507,50 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
     fileMkPath(destination, nullptr);
 
     // The copy goes to a hidden file beside the destination, which replaces the old one only
-    // once complete: a failed copy (full disk) leaves the destination as it was.
-    QFile in(source);
-    QTemporaryFile out(destinationInfo.absolutePath() + QStringLiteral("/.") + destinationInfo.fileName()
-                       + QStringLiteral(".XXXXXX"));
+    // once complete: a failed copy (full disk, read error) leaves the destination as it was.
+    QFile in;
+    QString reason;
     auto failed = [&](QFileDevice::FileError code) {
-        LARK_WARNING << "FileUtils::forceCopy can't copy" << source << destination << " error=" << int(code);
+        LARK_WARNING << "FileUtils::forceCopy can't copy" << source << destination << " error=" << int(code)
+                     << reason;
         return false;
     };
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return failed(in.error());
+    // Only a regular file is read: a FIFO, a socket or a device is refused without being opened.
+    if (!LarkFiles::openRegularFile(in, source, &reason))
+        return failed(QFileDevice::OpenError);
+    TemporaryBesidePrivate out(destinationInfo);
     if (!out.open()) {
         if (destinationInfo.exists()) {  // nothing can be created beside it: it cannot be replaced
             LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
             return false;
         }
-        return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::OpenError);
+        reason = out.errorText();
+        return failed(QFileDevice::OpenError);
     }
     QByteArray buffer(64 * 1024, Qt::Uninitialized);
     qint64 n = 0;
-    while ((n = in.read(buffer.data(), buffer.size())) > 0) {
-        if (out.write(buffer.constData(), n) != n)
-            return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::WriteError);
+    while ((n = LarkFiles::readSome(in, buffer.data(), buffer.size())) > 0) {
+        if (!out.write(buffer.constData(), n)) {
+            reason = out.errorText();
+            return failed(QFileDevice::WriteError);
+        }
     }
-    if (n < 0)
-        return failed(in.error() != QFileDevice::NoError ? in.error() : QFileDevice::ReadError);
-    if (!out.flush())
-        return failed(out.error() != QFileDevice::NoError ? out.error() : QFileDevice::WriteError);
-    out.setPermissions(in.permissions());
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        return failed(out.error());
-
-    if (!LarkPlatform::renameReplacing(out.fileName(), destination)) {
+    if (n < 0) {
+        reason = LarkFiles::lastErrorText();
+        return failed(QFileDevice::ReadError);
+    }
+    out.copyPermissionsOf(source);
+    if (!out.close()) {
+        reason = out.errorText();
+        return failed(QFileDevice::WriteError);
+    }
+    if (!out.renameOver(destination)) {
         if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink()) {
             LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
             return false;
         }
         return failed(QFileDevice::RenameError);
     }
-    out.setAutoRemove(false);
     return true;
 }
 
@@ -397,17 +564,26 @@ int FileUtils::segmentedCopy(QIODevice& source, QIODevice& destination, int chun
         LARK_CRITICAL << "devices must be open, the source for reading, the destination for writing";
         return 0;
     }
+    // Only what reached the destination counts: a read or write error ends the copy.
     qint64 total = 0;
     qint64 available = source.bytesAvailable();
+    QByteArray piece;
     while (available > 0) {
-        const QByteArray piece = source.read(qMin<qint64>(available, chunkSize));
-        if (piece.isEmpty())
+        piece.resize(int(qMin<qint64>(available, chunkSize)));
+        const qint64 got = source.read(piece.data(), piece.size());
+        if (got < 0) {
+            LARK_WARNING << "cannot read from the source:" << source.errorString();
             break;
-        const qint64 written = destination.write(piece);
+        }
+        if (got == 0)
+            break;
+        const qint64 written = destination.write(piece.constData(), got);
         if (written > 0)
             total += written;
-        if (written != piece.size())
+        if (written != got) {
+            LARK_WARNING << "cannot write to the destination:" << destination.errorString();
             break;
+        }
         available = source.bytesAvailable();
     }
     return int(qMin<qint64>(total, INT_MAX));
@@ -429,16 +605,18 @@ bool FileUtils::replaceInFile(const QString& path, const QString& before, const 
 QString FileUtils::md5(const QString& path)
 {
     QCryptographicHash hash(QCryptographicHash::Md5);
-    if (!hashFilePrivate(path, hash))
-        LARK_WARNING << "cannot read file " << path;
+    QString reason;
+    if (!hashFilePrivate(path, hash, reason))
+        LARK_WARNING << "cannot read file " << path << reason;
     return StringUtils::byteArrayToString(hash.result(), 16);
 }
 
 QString FileUtils::sha1(const QString& path)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    if (!hashFilePrivate(path, hash))
-        LARK_WARNING << "cannot read file " << path;
+    QString reason;
+    if (!hashFilePrivate(path, hash, reason))
+        LARK_WARNING << "cannot read file " << path << reason;
     return StringUtils::byteArrayToString(hash.result(), 16);
 }
 
@@ -541,13 +719,20 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
     if (scope.isTop()) {
         // A destination inside the source would grow while it is copied; a source inside a
         // destination that is replaced would be removed before it is read.
-        const QString from = resolvedPathPrivate(source);
-        const QString to = resolvedPathPrivate(destination);
-        if (isInsidePrivate(to, from) || (!merge && isInsidePrivate(from, to))) {
+        const QString from = LarkFiles::resolvedPath(source);
+        QString to = LarkFiles::resolvedPath(destination);
+        const QFileInfo destinationInfo(destination);
+        if (!merge && destinationInfo.isSymLink()) {
+            // The link is replaced by a folder of its own: the copy lands where the link is.
+            to = LarkFiles::resolvedPath(destinationInfo.absolutePath()) + QLatin1Char('/') + destinationInfo.fileName();
+        }
+        if (LarkFiles::isInside(to, from) || (!merge && LarkFiles::isInside(from, to))) {
             LARK_CRITICAL << "cannot copy" << from << "into" << to << "(one holds the other)";
             return false;
         }
+        tCopyDirBounds = {from, to};
     }
+    const CopyDirBounds bounds = tCopyDirBounds;
 
     QDir destinationDir(destination);
     if (!merge && destinationDir.exists()) {
@@ -556,7 +741,7 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
         if (info.isSymLink())
             removed = QFile::remove(destination);  // the link, never the folder it points to
         else if (!isFilesystemRootPrivate(destination))
-            removed = destinationDir.removeRecursively();
+            removed = LarkFiles::removeEntry(destination);  // every kind of entry, odd names included
         if (!removed) {
             LARK_WARNING << "unable to removeRecursively" << destinationDir.absolutePath();
             return false;
@@ -567,20 +752,52 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
         return false;
     }
 
+    const QString sourcePath = sourceDir.absolutePath();
     const QString destinationPath = destinationDir.absolutePath();
-    const QFileInfoList entries =
-        sourceDir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, NAME_ORDER);
-    for (const QFileInfo& entry : entries) {
-        const QString target = destinationPath + QLatin1Char('/') + entry.fileName();
-        if (entry.isDir()) {
-            if (!copyDir(entry.absoluteFilePath(), target, true))
+    const LarkFiles::FolderListing listing = LarkFiles::listFolder(sourcePath, true);
+    bool complete = listing.ok;
+    if (!listing.ok)
+        LARK_WARNING << "cannot read folder" << sourcePath;
+    if (!listing.unrepresentable.isEmpty()) {
+        // No path string reaches them: say so rather than leave them out unseen.
+        LARK_WARNING << "names that cannot be represented, not copied, in" << sourcePath << "("
+                     << listing.unrepresentable.size() << ")";
+        complete = false;
+    }
+    for (const LarkFiles::FolderEntry& entry : listing.entries) {
+        const QString from = sourcePath + QLatin1Char('/') + entry.name;
+        const QString target = destinationPath + QLatin1Char('/') + entry.name;
+        if (entry.info.isLink) {
+            // What a link leads to is copied only when it lies inside the source, and never the
+            // copy itself: nothing from elsewhere reaches the destination.
+            const QString resolved = LarkFiles::linkTarget(from);
+            if (resolved.isEmpty()) {
+                LARK_WARNING << "dangling symbolic link skipped" << from;
+                continue;
+            }
+            if (LarkFiles::isInside(resolved, bounds.destination)) {
+                LARK_WARNING << "symbolic link into the destination skipped" << from << "->" << resolved;
+                continue;
+            }
+            if (!LarkFiles::isInside(resolved, bounds.source)) {
+                LARK_WARNING << "symbolic link out of the source skipped" << from << "->" << resolved;
+                continue;
+            }
+        }
+        if (LarkFiles::isSpecial(entry.info.kind)) {
+            LARK_WARNING << "not a regular file, skipped" << from << "(" << LarkFiles::kindName(entry.info.kind)
+                         << ")";
+            continue;
+        }
+        if (entry.info.kind == LarkFiles::EntryKind::Folder) {
+            if (!copyDir(from, target, true))
                 return false;
-        } else if (!forceCopy(entry.absoluteFilePath(), target)) {
-            LARK_WARNING << "unable to copy" << entry.absoluteFilePath() << "to" << target;
+        } else if (entry.info.kind == LarkFiles::EntryKind::File && !forceCopy(from, target)) {
+            LARK_WARNING << "unable to copy" << from << "to" << target;
             return false;
         }
     }
-    return true;
+    return complete;
 }
 
 bool FileUtils::removeContentDirectory(const QString& path, bool recursive)
@@ -594,19 +811,27 @@ bool FileUtils::removeContentDirectory(const QString& path, bool recursive)
     const QDir dir(path);
     if (!dir.exists())
         return false;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                                                    NAME_ORDER);
-    for (const QFileInfo& entry : entries) {
-        bool removed = true;
-        // A link to a folder is removed itself: its target is outside what is being emptied.
-        if (entry.isDir() && !entry.isSymLink()) {
-            if (recursive)
-                removed = QDir(entry.absoluteFilePath()).removeRecursively();
-        } else {
-            removed = QFile::remove(entry.absoluteFilePath());
+    const QString folder = dir.absolutePath();
+    // Every kind of entry: FIFOs, sockets, dangling links and names without a text form too.
+    const LarkFiles::FolderListing listing = LarkFiles::listFolder(folder, true);
+    if (!listing.ok) {
+        LARK_CRITICAL << "enable to removeRecursively" << folder;
+        return false;
+    }
+    // A link to a folder is removed itself: its target is outside what is being emptied.
+    auto isFolder = [](const LarkFiles::EntryInfo& info) {
+        return info.kind == LarkFiles::EntryKind::Folder && !info.isLink;
+    };
+    for (const LarkFiles::FolderEntry& entry : listing.entries) {
+        const QString entryPath = folder + QLatin1Char('/') + entry.name;
+        if ((recursive || !isFolder(entry.info)) && !LarkFiles::removeEntry(entryPath)) {
+            LARK_CRITICAL << "enable to removeRecursively" << entryPath;
+            return false;
         }
-        if (!removed) {
-            LARK_CRITICAL << "enable to removeRecursively" << entry.absoluteFilePath();
+    }
+    for (const LarkFiles::RawEntry& entry : listing.unrepresentable) {
+        if ((recursive || !isFolder(entry.info)) && !LarkFiles::removeRawEntry(folder, entry.rawName)) {
+            LARK_CRITICAL << "enable to removeRecursively" << folder + QLatin1Char('/') + QFile::decodeName(entry.rawName);
             return false;
         }
     }

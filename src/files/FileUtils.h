@@ -24,8 +24,8 @@ public:
 
     /// --- One file or one name
 
-    /// The whole content of a file, bytes as stored; empty when it cannot be read (a debug trace
-    /// when logError).
+    /// The whole content of a file, bytes as stored; empty when it cannot be read to the end or
+    /// is no regular file (a FIFO or a device is never opened), logged when logError.
     static QByteArray readFileContent(const QString& path, bool logError = true);
     /// Replaces the file's content in one step, creating its folders; on failure the previous
     /// content stays and the result is false.
@@ -40,16 +40,20 @@ public:
     /// Rich-text message for a working folder that cannot be written, with a documentation link.
     static QString labelWorkingFolderBlocked(const QString& folder, const QString& documentationUrl);
     /// Copies source over whatever file is at destination, creating its folders. The old
-    /// destination is replaced only once the copy is complete.
+    /// destination is replaced only once the copy is complete. Only a regular file (or a link to
+    /// one) is copied: a FIFO, a socket or a device is refused without being opened.
     static bool forceCopy(const QString& source, const QString& destination);
-    /// Moves what source has available into destination in chunks; the bytes actually written.
+    /// Moves what source has available into destination in chunks; the bytes that reached the
+    /// destination (a read or write error ends the copy with a warning).
     static int segmentedCopy(QIODevice& source, QIODevice& destination, int chunkSize);
     /// Replaces every occurrence of before (case-sensitive) in a UTF-8 file. False for an empty or
     /// unreadable file and when writing back fails.
     static bool replaceInFile(const QString& path, const QString& before, const QString& after);
-    /// Lower-case hexadecimal MD5 of the file; the digest of empty input when it cannot be read.
+    /// Lower-case hexadecimal MD5 of the file; the digest of empty input when it cannot be read
+    /// to the end or is no regular file.
     static QString md5(const QString& path);
-    /// Lower-case hexadecimal SHA-1 of the file; the digest of empty input when it cannot be read.
+    /// Lower-case hexadecimal SHA-1 of the file; the digest of empty input when it cannot be read
+    /// to the end or is no regular file.
     static QString sha1(const QString& path);
     /// Marks the file hidden on Windows (its other attributes are cleared). No-op elsewhere, where
     /// a leading dot in the name is what hides a file.
@@ -74,10 +78,13 @@ public:
     /// --- Folder trees
 
     /// Copies the tree source into destination (replaced first unless merge). False at the first
-    /// failure; refuses a destination inside the source.
+    /// failure; refuses a destination inside the source. Links leading out of the source or into
+    /// the destination, FIFOs, sockets and devices are skipped with a warning; a name without a
+    /// text form (bytes that are not valid UTF-8) makes the result false.
     static bool copyDir(const QString& source, const QString& destination, bool merge);
-    /// Removes the files of a folder, and its sub-folders when recursive; the folder stays.
-    /// Refuses ".", paths without "/" and filesystem roots.
+    /// Removes the files of a folder (every kind of entry: FIFOs, sockets, links, odd names), and
+    /// its sub-folders when recursive; the folder stays. Refuses ".", paths without "/" and
+    /// filesystem roots.
     static bool removeContentDirectory(const QString& path, bool recursive);
     /// Removes empty folders bottom-up (path itself included); the number removed.
     static int removeEmptyDirs(const QString& path, bool recursive = true);

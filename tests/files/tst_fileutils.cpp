@@ -129,19 +129,28 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("errorText");
-        QTest::newRow("parent is a file") << "parentFile" << "(fileMkPath) Cant create folder '%1' !";
-        QTest::newRow("folder where the file is") << "folder" << "Cannot open (WriteOnly) %1";
-        QTest::newRow("immutable file") << "immutable" << "Cannot open (WriteOnly) %1";
-        QTest::newRow("full disk") << "fullDisk" << "Cannot write datas (WriteOnly) in %1";
-        QTest::newRow("file size limit") << "sizeLimit" << "Cannot write datas (WriteOnly) in %1";
+        QTest::addColumn<QString>("name");
+        const QString file = "file.txt";
+        const QString longest = QString(251, 'n') + ".txt";  // 255 bytes: written under a shorter temporary name
+        QTest::newRow("parent is a file") << "parentFile" << "(fileMkPath) Cant create folder '%1' !" << file;
+        QTest::newRow("folder where the file is") << "folder" << "Cannot open (WriteOnly) %1" << file;
+        QTest::newRow("immutable file") << "immutable" << "Cannot open (WriteOnly) %1" << file;
+        QTest::newRow("full disk") << "fullDisk" << "Cannot write datas (WriteOnly) in %1" << file;
+        QTest::newRow("file size limit") << "sizeLimit" << "Cannot write datas (WriteOnly) in %1" << file;
+        QTest::newRow("folder where the file is, longest name") << "folder" << "Cannot open (WriteOnly) %1" << longest;
+        QTest::newRow("immutable file, longest name") << "immutable" << "Cannot open (WriteOnly) %1" << longest;
+        QTest::newRow("full disk, longest name") << "fullDisk" << "Cannot write datas (WriteOnly) in %1" << longest;
+        QTest::newRow("file size limit, longest name") << "sizeLimit" << "Cannot write datas (WriteOnly) in %1"
+                                                       << longest;
     }
 
     void writeFileContentFailures()
     {
         QFETCH(QString, kind);
         QFETCH(QString, errorText);
-        const QString folder = path("fail-" + kind);
-        QString target = folder + "/file.txt";
+        QFETCH(QString, name);
+        const QString folder = path("fail-" + kind + QString::number(name.size()));
+        QString target = folder + "/" + name;
         const QByteArray old("old content");
         const QByteArray big(64 * 1024, 'n');
         QScopedPointer<Immutable> immutable;
@@ -157,7 +166,7 @@ private slots:
             arg = target;
         } else {
             if (kind == "fullDisk") {
-                full.reset(new FullDisk(folder, old, "file.txt"));
+                full.reset(new FullDisk(folder, old, name));
                 if (!full->ok())
                     QSKIP("cannot mount a tmpfs here");
             } else {

@@ -1,5 +1,7 @@
 #include <ProjectFileLocker.h>
 
+#include "ChildProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +11,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // Run as "--hold <folder>": locks the folder and keeps it until standard input closes or killed.
 static int holdLock(const char* folder)
@@ -27,6 +33,18 @@ static int holdLock(const char* folder)
     return 0;
 }
 
+// Run as "--try-lock <folder>": one attempt, reported to the parent (which bounds its time).
+static int tryLock(const char* folder)
+{
+    ChildProcess::Reporter report;
+    ProjectFileLocker locker;
+    QString error;
+    report.value(QStringLiteral("result"),
+                 locker.openNewProjectFolder(QString::fromLocal8Bit(folder), QStringLiteral("Hostile"), &error));
+    report.value(QStringLiteral("error"), error);
+    return 0;
+}
+
 class tst_ProjectFileLocker : public QObject
 {
     Q_OBJECT
@@ -37,6 +55,8 @@ private slots:
     void failedOpenKeepsTheOldLock();
     void lockFileThatCannotBeCreated();
     void emptyFolderAndUnlock();
+    void lockPathThatCannotHoldALock_data();
+    void lockPathThatCannotHoldALock();
 
 private:
     bool startHolder(QProcess& holder, const QString& folder);
@@ -180,11 +200,76 @@ void tst_ProjectFileLocker::emptyFolderAndUnlock()
     QVERIFY(locker.unlock());
 }
 
+void tst_ProjectFileLocker::lockPathThatCannotHoldALock_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("fifo") << "fifo" << "is a FIFO";
+    QTest::newRow("folder") << "folder" << "is a folder";
+    QTest::newRow("socket") << "socket" << "is a socket";
+    QTest::newRow("dangling link") << "dangling" << "is a symbolic link to nothing";
+    QTest::newRow("link to a fifo") << "link" << "is a FIFO";
+    QTest::newRow("unreadable file") << "unreadable" << "cannot be read";
+}
+
+void tst_ProjectFileLocker::lockPathThatCannotHoldALock()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("site"));
+    const QString lockPath = folder + QStringLiteral("/lockfile");
+    const QByteArray native = QFile::encodeName(lockPath);
+    QVERIFY(QDir().mkpath(folder));
+    int socketFd = -1;
+    QStringList env;
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(lockPath));
+    } else if (kind == QLatin1String("socket")) {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(native.size() < int(sizeof address.sun_path));
+        std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(::bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        QCOMPARE(::listen(socketFd, 1), 0);
+    } else if (kind == QLatin1String("dangling")) {
+        QVERIFY(QFile::link(temp.filePath(QStringLiteral("missing")), lockPath));
+    } else if (kind == QLatin1String("link")) {
+        const QString target = temp.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        QVERIFY(QFile::link(target, lockPath));
+    } else {
+        // A fresh lock file whose reads fail: it can never be found stale.
+        QFile lock(lockPath);
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        QVERIFY(lock.write("4242\nSomeApp\nsomehost\n") > 0);
+        lock.close();
+        env = ChildProcess::readFailure(QStringLiteral("/site/lockfile"), 0);
+    }
+    const ChildProcess::Result r = ChildProcess::run({QStringLiteral("--try-lock"), folder}, env);
+    if (socketFd >= 0)
+        ::close(socketFd);
+    QVERIFY2(r.finished, qPrintable(QStringLiteral("the lock attempt blocked\n") + r.dump()));
+    QCOMPARE(r.value(QStringLiteral("result")), QStringLiteral("false"));
+    const QString error = r.value(QStringLiteral("error"));
+    QVERIFY2(error.startsWith(QStringLiteral("Lock failed on 'Hostile' : error=")), qPrintable(error));
+    QVERIFY2(error.contains(lockPath) && error.contains(problem), qPrintable(error));
+    QVERIFY2(error.endsWith(QStringLiteral("  folder=%1/ machinehost=%2").arg(folder, QSysInfo::machineHostName())),
+             qPrintable(error));
+    QVERIFY(!error.contains(QStringLiteral("already opened")));
+    QVERIFY(QFileInfo::exists(lockPath) || QFileInfo(lockPath).isSymLink());  // left as it was
+}
+
 int main(int argc, char* argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--hold") == 0)
         return holdLock(argv[2]);
     QCoreApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--try-lock") == 0)
+        return tryLock(argv[2]);
     tst_ProjectFileLocker test;
     return QTest::qExec(&test, argc, argv);
 }
