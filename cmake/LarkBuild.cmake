@@ -13,6 +13,10 @@ if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
   set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
 endif()
 
+# The libraries say the encoding of every conversion between bytes and text.
+set(LARKUTILS_STRICT_QT_DEFINITIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY
+    QT_NO_URL_CAST_FROM_STRING)
+
 # Installed libraries find each other and Qt.
 set(CMAKE_INSTALL_RPATH "$ORIGIN")
 

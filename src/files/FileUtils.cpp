@@ -867,7 +867,7 @@ bool FileUtils::old::removeDirectory(const QString& path, bool recursive, QStrin
         for (const QFileInfo& entry : entries) {
             if (entry.isDir() && !entry.isSymLink()) {
                 if (!recursive) {
-                    setErrorPrivate(error, QString("Failed to remove file: %1 (%2)")
+                    setErrorPrivate(error, QStringLiteral("Failed to remove file: %1 (%2)")
                                                .arg(entry.fileName(), QStringLiteral("non recursive operation")));
                     return false;
                 }
@@ -876,7 +876,7 @@ bool FileUtils::old::removeDirectory(const QString& path, bool recursive, QStrin
             } else if (entry.isFile() || entry.isSymLink()) {
                 QFile file(entry.absoluteFilePath());
                 if (!file.remove()) {
-                    setErrorPrivate(error, QString("Failed to remove file: %1 (%2)")
+                    setErrorPrivate(error, QStringLiteral("Failed to remove file: %1 (%2)")
                                                .arg(entry.absoluteFilePath(), file.errorString()));
                     return false;
                 }
@@ -888,7 +888,7 @@ bool FileUtils::old::removeDirectory(const QString& path, bool recursive, QStrin
 
     QFile self(path);
     if (!self.remove() && !QDir().rmdir(path)) {
-        setErrorPrivate(error, QString("Failed to remove directory: %1 (%2)").arg(path, self.errorString()));
+        setErrorPrivate(error, QStringLiteral("Failed to remove directory: %1 (%2)").arg(path, self.errorString()));
         result = false;
     }
     return result;
