@@ -7,15 +7,18 @@
 #include <QLockFile>
 #include <QSysInfo>
 
+class ProjectFileLockerPrivate
+{
+public:
+    std::unique_ptr<QLockFile> mLockFile;  // the lock held, if any
+};
+
 ProjectFileLocker::ProjectFileLocker()
-    : mLockFile(nullptr)
+    : d(new ProjectFileLockerPrivate)
 {
 }
 
-ProjectFileLocker::~ProjectFileLocker()
-{
-    delete mLockFile;
-}
+ProjectFileLocker::~ProjectFileLocker() = default;
 
 bool ProjectFileLocker::openNewProjectFolder(const QString& folder, const QString& projectName, QString* error)
 {
@@ -55,14 +58,14 @@ bool ProjectFileLocker::openNewProjectFolder(const QString& folder, const QStrin
         return refused(tr("The lock file %1 is a device or another special file, not a regular file.").arg(lockPath));
     }
 
-    QLockFile* lockFile = new QLockFile(lockPath);
+    std::unique_ptr<QLockFile> lockFile(new QLockFile(lockPath));
     if (lockFile->tryLock(0)) {
         unlock();
-        mLockFile = lockFile;
+        d->mLockFile = std::move(lockFile);
         return true;
     }
     const QLockFile::LockError lockError = lockFile->error();
-    delete lockFile;
+    lockFile.reset();
     if (lockError == QLockFile::LockFailedError) {
         // A lock file that cannot be read can never be found stale: it would refuse the project
         // for good. It is reported as what it is, not as a lock held by someone else.
@@ -90,11 +93,10 @@ bool ProjectFileLocker::openNewProjectFolder(const QString& folder, const QStrin
 
 bool ProjectFileLocker::unlock()
 {
-    if (mLockFile) {
-        if (mLockFile->isLocked())
-            mLockFile->unlock();
-        delete mLockFile;
-        mLockFile = nullptr;
+    if (d->mLockFile) {
+        if (d->mLockFile->isLocked())
+            d->mLockFile->unlock();
+        d->mLockFile.reset();
     }
     return true;
 }

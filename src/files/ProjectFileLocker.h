@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QString>
 
-class QLockFile;
+#include <memory>
+
+class ProjectFileLockerPrivate;
 
 /// Keeps a project folder from being opened by two processes at once, through a "lockfile"
 /// in the folder. Opening another folder moves the lock; destruction releases it.
@@ -27,7 +29,7 @@ public:
     bool unlock();
 
 private:
-    QLockFile* mLockFile;
+    std::unique_ptr<ProjectFileLockerPrivate> d;
 };
 
 #endif // PROJECTFILELOCKER_H
