@@ -18,6 +18,7 @@ class LogwellPrivate;
 class LOGWELL_EXPORT Logwell
 {
 public:
+    /// The kind of a message, from the least to the most severe: debug, info, warning, critical.
     enum LogType {
         LogDebug = 1,
         LogWarning = 2,
@@ -54,17 +55,20 @@ public:
     Logwell(const Logwell&) = delete;
     Logwell& operator=(const Logwell&) = delete;
 
-    /// Streams one item of the message; items are separated by single spaces.
+    ///@{
+    /// Streams one item of the message; items are separated by single spaces. Text in UTF-8.
     Logwell& operator<<(const char* text);
     Logwell& operator<<(const QString& text);
     Logwell& operator<<(const QByteArray& text);
     Logwell& operator<<(QChar c);
+    ///@}
     /// A char as its character ('x' gives "x"); signed and unsigned chars stay numbers.
     Logwell& operator<<(char c);
     /// A null pointer as "(nullptr)".
     Logwell& operator<<(std::nullptr_t);
     /// "true" or "false".
     Logwell& operator<<(bool value);
+    ///@{
     /// Numbers in decimal; a pointer in hexadecimal.
     Logwell& operator<<(int value);
     Logwell& operator<<(unsigned int value);
@@ -74,6 +78,7 @@ public:
     Logwell& operator<<(unsigned long long value);
     Logwell& operator<<(double value);
     Logwell& operator<<(const void* pointer);
+    ///@}
     /// Streams a list as "(a, b, c)".
     Logwell& operator<<(const QStringList& list);
     /// "QSize(w, h)".

@@ -11,14 +11,17 @@ class LARKUTILS_EXPORT MetricSystemUtils : public QObject
 {
     Q_OBJECT
 public:
+    /// The quantity a unit measures.
     enum TypeGrandeur {
         Length = 0,
         Weight = 1,
         Distance = 2
     };
+    /// The system of units.
     enum SystemMetric {
         Metric = 0
     };
+    /// How a unit is shown.
     enum Display {
         Symbol = 0
     };

@@ -13,6 +13,7 @@ class LARKUTILS_EXPORT TaxeRatesUtils
 public:
     /// Rate categories: 0 standard, 1 second reduced, 2 reduced, 3 super-reduced, 4 parking.
     using CategoryRates = QMap<int, double>;
+    /// The rates of each country, by its code in lower case.
     using RatesTable = QMap<QString, CategoryRates>;
 
     /// The rate in percent of a country (two-letter code, any letter case) in a category;

@@ -17,10 +17,12 @@ class LARKUTILS_EXPORT SpeedTestAnalyzer
 public:
     /// Starts the total and step timers.
     explicit SpeedTestAnalyzer(const QString& name = QString());
+    ///@{
     /// Implicitly shared: a copy records on its own from then on.
     SpeedTestAnalyzer(const SpeedTestAnalyzer& other);
     SpeedTestAnalyzer& operator=(const SpeedTestAnalyzer& other);
     ~SpeedTestAnalyzer();
+    ///@}
 
     /// Records a step lasting from the previous step (or the construction) until now.
     void append(const QString& stepName);

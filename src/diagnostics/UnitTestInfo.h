@@ -17,10 +17,12 @@ public:
     /// Takes the time since the timer's last start as the step's duration and restarts the timer.
     /// An invalid (never started) timer is misuse (logged): the duration is 0 and the timer starts.
     UnitTestInfo(const QString& name, QElapsedTimer& timer);
+    ///@{
     /// Implicitly shared: copies are cheap.
     UnitTestInfo(const UnitTestInfo& other);
     UnitTestInfo& operator=(const UnitTestInfo& other);
     ~UnitTestInfo();
+    ///@}
 
     /// The name, a space and the formatted duration, e.g. "Export 1s 250ms ".
     QString toString() const;

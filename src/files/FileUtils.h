@@ -13,7 +13,8 @@ class QIODevice;
 class QRegExp;
 
 /// File and folder operations. Fallible functions return true when done (or a count), fill the
-/// optional error text on failure only and log every failed file operation as a warning.
+/// optional error text on failure only and log failed file operations as warnings (a file that
+/// readFileContent cannot open, at debug level only).
 class LARKUTILS_EXPORT FileUtils
 {
 public:

@@ -15,12 +15,14 @@ class TextStreamUTF8Private;
 class LARKUTILS_EXPORT TextStreamUTF8 : public QTextStream
 {
 public:
+    ///@{
     /// Opens the stream as QTextStream does on the same target, with UTF-8, level 0 and "  ".
     /// A null device, FILE* or string is misuse: logged, and the stream writes nothing.
     TextStreamUTF8();
     explicit TextStreamUTF8(QIODevice* device);
     TextStreamUTF8(FILE* file, QIODevice::OpenMode mode);
     TextStreamUTF8(QString* string, QIODevice::OpenMode mode);
+    ///@}
     ~TextStreamUTF8() override;
 
     using QTextStream::operator<<;
@@ -28,7 +30,9 @@ public:
     TextStreamUTF8& operator<<(const QString& text);
     /// Writes a line break by the same rules.
     void jump();
+    /// One level more, for the lines begun from now on.
     void incrementIndent();
+    /// One level less; at 0 or below nothing is indented.
     void decrementIndent();
     /// The text written once per level (two spaces by default).
     void setIncrementString(const QString& unit);

@@ -11,6 +11,7 @@ class LARKUTILS_EXPORT CoreApplicationUtils : public QObject
 {
     Q_OBJECT
 public:
+    /// The applications of the family; CodeUndefined until the application sets its own.
     enum CodeApplication : qint32 {
         CodeUndefined = 0,
         CodeLattice = 1,
@@ -23,23 +24,29 @@ public:
     /// Not needed for anything: every member is static.
     explicit CoreApplicationUtils(QObject* parent = nullptr);
 
+    ///@{
     /// Setters of the identity, called once at the start of main().
     static void setApplicationCode(const CodeApplication& code);
     static void setApplicationCompanyName(const QString& name);
     static void setApplicationName(const QString& name);
     static void setApplicationVersion(const QString& version);
     static void setApplicationRevision(const QString& revision);
+    ///@}
 
+    ///@{
     /// The stored identity (empty and CodeUndefined until set).
     static CodeApplication applicationCode();
     static QString applicationCompanyName();
     static QString applicationName();
     static QString applicationVersion();
     static QString applicationRevision();
+    ///@}
 
     /// The key of a code ("lattice", ...); "undefined key" for any unknown code.
     static QString applicationKeyToString(CodeApplication code);
+    /// The key of the application's own code.
     static QString applicationKey();
+    /// The short name of the application's code ("Lattice", "Sollary 2"); "undefined key" otherwise.
     static QString applicationShortName();
     /// The display name; the application name for codes without one of their own.
     static QString applicationGuiName();

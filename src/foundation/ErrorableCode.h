@@ -15,16 +15,21 @@ class LARKUTILS_EXPORT ErrorableCode
 public:
     /// The default value stands for "no error".
     ErrorableCode();
+    /// The error `code` of `domain`, with the name of its enumerator and a detail for this case.
     ErrorableCode(const QString& domain, int code, const QString& enumText = QString(),
                   const QString& detail = QString());
+    ///@{
     /// Implicitly shared: copies are cheap.
     ErrorableCode(const ErrorableCode& other);
     ErrorableCode& operator=(const ErrorableCode& other);
     ~ErrorableCode();
+    ///@}
 
+    ///@{
     /// Same domain and number; call steps, detail and enum text do not count.
     bool operator==(const ErrorableCode& other) const;
     bool operator!=(const ErrorableCode& other) const { return !(*this == other); }
+    ///@}
     /// Orders by the text of domain followed by the number (the key of the message tables).
     bool operator<(const ErrorableCode& other) const;
 
@@ -36,15 +41,18 @@ public:
     /// Appends each step with " (NE)" behind it.
     void addCallStepsNE(const QStringList& steps);
 
+    ///@{
     /// Accessors of the fields.
     const QString& enumText() const;
     const QString& domain() const;
     int code() const;
     const QString& detail() const;
     const QStringList& callSteps() const;
+    ///@}
 
     /// The message of this code from Errorable's tables.
     const QString errorMessage() const;
+    /// The replacement message of this code, else its message.
     const QString overriddenErrorMessage() const;
 
     /// "domain:enumText (#code) (detail)", with the call stack on the following lines when asked.

@@ -49,6 +49,7 @@ public:
         UnselectAll
     };
 
+    /// Nothing to assign: every member is static.
     LocalisationTools& operator=(const LocalisationTools&) = default;
 
     /// One locale per "app_" file of the language folder, in file name order.
@@ -74,13 +75,15 @@ protected:
     static bool loadDefaultLanguage(const QString& key);
     /// The folder of a key's files (the "qt/" and "qtbase/" sub-folders for Qt's keys).
     static QString pathFile_QM(const QString& key);
+    /// QCoreApplication::installTranslator(translator).
     static bool installTranslator(QTranslator* translator);
     /// Deletes every translator installed by this class.
     static void clearAppTranslators();
+    /// Qt's translation of sourceText in context (no disambiguation).
     static QString translateQt(const char* context, const char* sourceText);
 
+    /// Every translator installed by this class, in installation order.
     static QList<QTranslator*> mAppTranslators;
-
 };
 
 #endif // LOCALISATIONTOOLS_H

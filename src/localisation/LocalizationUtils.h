@@ -9,6 +9,7 @@
 class LARKUTILS_EXPORT LocalizationUtils
 {
 public:
+    /// Nothing to assign: every member is static.
     LocalizationUtils& operator=(const LocalizationUtils&) = default;
 
     /// The system locale's name in lower case ("fr_fr"); "en" when it has none.

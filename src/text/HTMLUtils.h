@@ -36,7 +36,7 @@ public:
     static QString encodeSrcUrlWithFullyAmpersands(const QString& url);
 
     /// Escapes text for the inside of a JavaScript string literal (either quote, inline script
-    /// safe): line feeds as \n, quotes, backslashes, "<" and non-ASCII as \uXXXX, unprintables dropped.
+    /// safe): line feeds as `\n`, quotes, backslashes, "<" and non-ASCII as `\uXXXX`, unprintables dropped.
     static QString encodeToJavascriptText(const QString& text);
 
     /// Trimmed, "{" and "}" removed, "-" replaced by "_".
@@ -46,9 +46,9 @@ public:
     /// Same as formatCompliantcssId.
     static QString formatCompliantFolder(const QString& text);
 
-    /// <meta name="name" content="content"/> with both attribute values escaped.
+    /// `<meta name="name" content="content"/>` with both attribute values escaped.
     static QString formatHtmlMetaName(const QString& name, const QString& content);
-    /// <meta http-equiv="httpEquiv" content="content"/> with both attribute values escaped.
+    /// `<meta http-equiv="httpEquiv" content="content"/>` with both attribute values escaped.
     static QString formatHtmlMetaHttpEqui(const QString& httpEquiv, const QString& content);
 
     /// The plain text of an HTML fragment, as QTextDocument reads it (tags dropped, entities

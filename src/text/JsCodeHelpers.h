@@ -12,7 +12,7 @@
 class QTextStream;
 
 /// Writes Qt values as compact JavaScript literals into a caller's stream; strings are safe
-/// inside an inline <script>.
+/// inside an inline `<script>`.
 /// On a device whose codec is not Unicode the text written is ASCII alone (other characters
 /// escaped), so the codec cannot turn a character into a quote, a backslash or "?"; a codec
 /// that does not even write ASCII as itself, like a null stream, is misuse: nothing is written.

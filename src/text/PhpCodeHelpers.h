@@ -35,10 +35,12 @@ public:
     /// const name=value; // comment\n (comment only when not empty, kept on its line).
     static void writeConstant(QTextStream* stream, const QString& name, const QVariant& value,
                               const QString& comment = QString());
+    ///@{
     /// const name=[...];\n
     static void writePhpArray(QTextStream* stream, const QString& name, const QList<int>& values);
     static void writePhpArray(QTextStream* stream, const QString& name, const QList<QVariant>& values);
     static void writePhpArray(QTextStream* stream, const QString& name, const QStringList& values);
+    ///@}
     /// const name=[...map...];\n
     static void writePhpMap(QTextStream* stream, const QString& name, const QMap<QString, QVariant>& map);
     /// class className { const key=value; ... } with the keys as constant names, written unchanged.

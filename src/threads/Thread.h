@@ -30,10 +30,12 @@ public:
     virtual void requestInterruption();
     /// Asks for an interruption, then waits at most `time` ms; false when the thread still runs.
     bool stopAndWait(unsigned long time);
+    ///@{
     /// QThread::wait: true once the thread has ended, false on time-out. In sanitised builds it
     /// also tells ThreadSanitizer that the thread's work happened before the return.
     bool wait(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
     bool wait(unsigned long time);
+    ///@}
     /// true: the object deletes itself (deleteLater) once finished; connected once. false: removes it.
     void enableThreadDeleteOnFinished(bool enable);
     /// Called by the worker: blocks until mainWake() or an interruption request. Returns at once

@@ -25,6 +25,7 @@ public:
     virtual void setThreadForInterrupt(Thread* thread);
 
 protected:
+    /// A work object without a thread and without children.
     explicit Threadable(QObject* parent = nullptr);
 
     /// Lists a child work object once; it gets this object's thread now or when that is set.
@@ -36,9 +37,11 @@ protected:
     void requestInterruption();
     /// Emits the thread's progressThread with the two texts; nothing without a live thread.
     void emitThreadProgressMessages(const QString& progress_level1, const QString& progress_level2);
+    ///@{
     /// Puts the calling thread to sleep.
     void msleep(unsigned long milliseconds) const;
     void sleep(unsigned long seconds) const;
+    ///@}
 
 private:
     friend class ThreadablePrivate;

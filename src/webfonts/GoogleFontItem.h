@@ -17,8 +17,8 @@ class GoogleFontItemData;
 class LARKUTILS_EXPORT GoogleFontWeightDetail
 {
 public:
-    bool normal = false; // the weight exists upright
-    bool italic = false; // the weight exists in italic
+    bool normal = false; ///< the weight exists upright
+    bool italic = false; ///< the weight exists in italic
 };
 
 /// One family of the Google Fonts catalogue: the entry as read, its names, variants and weights.
@@ -30,10 +30,12 @@ public:
     GoogleFontItem();
     /// Keeps the entry whole and works out its weights once.
     explicit GoogleFontItem(const QJsonObject& entry);
+    ///@{
     /// Implicitly shared: copies are cheap.
     GoogleFontItem(const GoogleFontItem& other);
     GoogleFontItem& operator=(const GoogleFontItem& other);
     ~GoogleFontItem();
+    ///@}
 
     /// The entry as read, with the members not used here.
     const QJsonObject& object() const;

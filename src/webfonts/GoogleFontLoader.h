@@ -55,6 +55,7 @@ protected:
     /// The full path of the fresh catalogue in the settings folder.
     static QString customFilepath_JsonGoogleFont();
 
+    /// "google.json", the catalogue's file name in both folders.
     static const QString GOOGLE_DEFINITION_FILENAME;
 
 private:

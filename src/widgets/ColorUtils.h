@@ -12,6 +12,7 @@ class LARKUTILS_EXPORT ColorUtils : public QObject
 {
     Q_OBJECT
 public:
+    /// The kinds of notification the applications show.
     enum NotificationType {
         NotificationInfo = 0,
         NotificationSuccess = 1,

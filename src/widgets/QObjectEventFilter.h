@@ -18,6 +18,7 @@ class LARKUTILS_EXPORT QObjectEventFilter : public QObject
 {
     Q_OBJECT
 public:
+    /// Decides on one event of the watched object: true consumes it.
     using FilterFunction = std::function<bool(QObject*, QEvent*)>;
 
     /// Becomes a child and the event filter of parent.

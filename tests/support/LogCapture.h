@@ -10,7 +10,7 @@
 // Collects every Logwell message while it lives; restores the previous sink afterwards.
 //   LogCapture logs;
 //   FileUtils::readFileContent("/missing");
-//   QVERIFY(logs.has(Logwell::LogWarning, "FileUtils::readFileContent", "/missing"));
+//   QVERIFY(logs.has(Logwell::LogDebug, "FileUtils::readFileContent", "/missing"));
 class LogCapture
 {
 public:
