@@ -19,10 +19,11 @@ public:
     explicit DirectorySynchronizer(QObject* parent = nullptr);
     ~DirectorySynchronizer() override;
 
-    /// Makes destination an exact copy of source (its old content removed). False on failure.
+    /// Makes destination an exact copy of source (its old content removed). False on failure,
+    /// and when one folder lies inside the other.
     static bool fullSync(const QString& source, const QString& destination);
     /// Starts mirroring the changes of source into destination. False (with error()) when the
-    /// source folder is missing or cannot be watched.
+    /// source folder is missing, holds the destination, or cannot be watched.
     bool startWatcher(const QString& source, const QString& destination);
 
 signals:
@@ -38,9 +39,17 @@ private slots:
 private:
     bool checkDirs();
     QString destinationPath(const QString& file) const;
+    bool sourceIsIntact() const;
 
     QString mSource;
     QString mDestination;
+    // Both folders with their links resolved, and the identity of the source at startWatcher:
+    // nothing from outside the source, nor from inside the destination, is copied, and nothing
+    // is done for a source that moved away.
+    QString mCanonicalSource;
+    QString mCanonicalDestination;
+    quint64 mSourceDevice = 0;
+    quint64 mSourceInode = 0;
     DirectoryWatcher* mWatcher;
 };
 

@@ -40,6 +40,9 @@ private:
     bool addDir(const QString& dir);
     QStringList watchFiles(const QStringList& fresh, QStringList& refused);
     QFileSystemWatcher* shardWithRoom();
+    bool rootIsIntact();
+    void stopWatching();
+    void warnSkipped(const QString& path, int reason, int count);
 
     /// Watches the folders and the first files; more files go to further watchers (its children)
     /// because Qt checks every path it is given against the whole list of its watcher.
@@ -51,6 +54,12 @@ private:
     // The files the watcher watches, kept beside its list so that a re-scan does not rebuild it.
     QSet<QString> mWatchedFiles;
     quint64 mGeneration = 0; // counts setPath calls, so that a stale deferred pass is dropped
+    // The watched folder as it was at setPath: a notification from a tree moved away (or from
+    // the folder made anew in its place) must not be taken for a change of the watched one.
+    QString mCanonicalRoot;
+    quint64 mRootDevice = 0;
+    quint64 mRootInode = 0;
+    QSet<QString> mSkipped; // entries left out and already warned about
 };
 
 #endif // DIRECTORYWATCHER_H
