@@ -276,6 +276,8 @@ bool DirectoryWatcher::setPath(const QString& path)
     mPendingRescans.clear();
     mWatchedFiles.clear();
     mSkipped.clear();
+    mRefused.clear();
+    mParentFolder.clear();
     ++mGeneration;
     mWatcher = new QFileSystemWatcher(this);
     connect(mWatcher, SIGNAL(fileChanged(QString)), this, SLOT(onFilemod(QString)));
@@ -295,6 +297,11 @@ bool DirectoryWatcher::setPath(const QString& path)
         result = false;
     } else {
         result = addDir(path);
+        // Qt tells of a watched folder removed, not of one renamed: that shows in its parent.
+        // Watched last, and only if there is room left: the tree comes first.
+        const QString parent = QFileInfo(QDir::cleanPath(QFileInfo(path).absoluteFilePath())).absolutePath();
+        if (mWatcher && identityOf(parent).canonical != mCanonicalRoot && mWatcher->addPath(parent))
+            mParentFolder = parent;
     }
     blockSignals(wasBlocked);
     return result;
@@ -423,12 +430,22 @@ bool DirectoryWatcher::addDir(const QString& dir)
     const QStringList added = watchFiles(notWatched(walk.files, mWatchedFiles), refused);
     for (const QString& file : added) {
         mWatchedFiles.insert(file);
+        // Watched at last, or a file again: told anew if it is refused or turns special later.
         if (!mSkipped.isEmpty())
-            mSkipped.remove(file); // a file again: warned anew if it turns special once more
+            mSkipped.remove(file);
+        if (!mRefused.isEmpty())
+            mRefused.remove(file);
     }
     refused += refusedFolders;
-    if (!refused.isEmpty())
-        LARK_CRITICAL << "Impossible to add to Watcher :" << refused;
+    // Each re-scan of the folder tries a refused path again; it is told the first time only.
+    QStringList untold;
+    for (const QString& path : qAsConst(refused))
+        if (!mRefused.contains(path))
+            untold.append(path);
+    if (!untold.isEmpty()) {
+        LARK_CRITICAL << "Impossible to add to Watcher :" << untold;
+        mRefused.unite(QSet<QString>(untold.cbegin(), untold.cend()));
+    }
     for (const QString& file : added)
         emit addedFiles(file);
     return refused.isEmpty();
@@ -436,6 +453,10 @@ bool DirectoryWatcher::addDir(const QString& dir)
 
 void DirectoryWatcher::onDirMod(const QString& str)
 {
+    if (str == mParentFolder) { // not part of the tree: only the watched folder's fate matters there
+        rootIsIntact();
+        return;
+    }
     addDir(str);
     if (!mWatcher) // stopped
         return;

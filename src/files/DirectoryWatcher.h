@@ -60,6 +60,8 @@ private:
     quint64 mRootDevice = 0;
     quint64 mRootInode = 0;
     QSet<QString> mSkipped; // entries left out and already warned about
+    QSet<QString> mRefused; // paths whose watch was refused, already told
+    QString mParentFolder; // watched too: the watched folder's own renaming shows only there
 };
 
 #endif // DIRECTORYWATCHER_H
