@@ -10,7 +10,8 @@ class DirectoryWatcher;
 
 /// One-way mirror of a folder: a full copy on demand, then every file added, changed or removed
 /// in the source is copied or removed at the same place in the destination. Folders are never
-/// removed. Needs the event loop of its thread.
+/// removed. Only regular files of the source are mirrored: nothing is read from a FIFO, a socket
+/// or a device, nor through a link that leads out of the source. Needs the event loop of its thread.
 class LARKUTILS_EXPORT DirectorySynchronizer : public QObject
 {
     Q_OBJECT

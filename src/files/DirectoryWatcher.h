@@ -11,7 +11,9 @@
 class QFileSystemWatcher;
 
 /// Watches a whole folder tree and reports, one file at a time, the files added, modified and
-/// deleted in it (hidden files excepted). Needs the event loop of its thread.
+/// deleted in it (hidden files excepted). FIFOs, sockets, devices and links leading out of the
+/// tree are left out with a warning; when the folder itself is removed, renamed or replaced,
+/// watching stops with a critical message. Needs the event loop of its thread.
 class LARKUTILS_EXPORT DirectoryWatcher : public QObject
 {
     Q_OBJECT
@@ -21,7 +23,8 @@ public:
     ~DirectoryWatcher() override;
 
     /// Watches the tree at path instead of what was watched before; the files present now are not
-    /// reported. False when no folder is there or part of the tree could not be watched.
+    /// reported. False when no folder is there or part of the tree could not be watched (the rest
+    /// is watched all the same).
     bool setPath(const QString& path);
 
 signals:
