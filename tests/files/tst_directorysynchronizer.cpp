@@ -48,6 +48,7 @@ private slots:
     void removalOfAMissingCopy();
     void missingSource();
     void pathMapping();
+    void relativePaths();
     void copyFailureIsReported();
     void nothingLostUnderLoad();
     void refusesAFolderInsideTheOther_data();
@@ -165,6 +166,27 @@ void tst_DirectorySynchronizer::pathMapping()
     QVERIFY(sync.startWatcher(source, destination));
     write(source + "/img/site/a.png", "png");
     QTRY_COMPARE_WITH_TIMEOUT(read(destination + "/img/site/a.png"), QByteArray("png"), 5000);
+}
+
+void tst_DirectorySynchronizer::relativePaths()
+{
+    // Folders relative to the current one: files of sub-folders watched later map alike.
+    QTemporaryDir temp;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(temp.path()));
+    struct Restore {
+        QString path;
+        ~Restore() { QDir::setCurrent(path); }
+    } restore{previous};
+    QVERIFY(QDir().mkpath("site"));
+    DirectorySynchronizer sync;
+    QSignalSpy errorSpy(&sync, &DirectorySynchronizer::error);
+    QVERIFY(sync.startWatcher("site", "backup"));
+    write("site/img/a.png", "a");
+    QTRY_COMPARE_WITH_TIMEOUT(read("backup/img/a.png"), QByteArray("a"), 5000);
+    write("site/img/b.png", "b"); // once img is watched
+    QTRY_COMPARE_WITH_TIMEOUT(read("backup/img/b.png"), QByteArray("b"), 5000);
+    QCOMPARE(errorSpy.count(), 0);
 }
 
 void tst_DirectorySynchronizer::copyFailureIsReported()
