@@ -11,9 +11,10 @@
 class QFileSystemWatcher;
 
 /// Watches a whole folder tree and reports, one file at a time, the files added, modified and
-/// deleted in it (hidden files excepted). FIFOs, sockets, devices and links leading out of the
-/// tree are left out with a warning; when the folder itself is removed, renamed or replaced,
-/// watching stops with a critical message. Needs the event loop of its thread.
+/// deleted in it (hidden files excepted). FIFOs, sockets, devices, links leading out of the tree
+/// and names that are no valid text are left out with a warning; when the folder itself is
+/// removed, renamed or replaced, watching stops with a critical message. Needs the event loop of
+/// its thread.
 class LARKUTILS_EXPORT DirectoryWatcher : public QObject
 {
     Q_OBJECT
