@@ -10,7 +10,8 @@ class DirectoryWatcher;
 
 /// One-way mirror of a folder: a full copy on demand, then every file added, changed or removed
 /// in the source is copied or removed at the same place in the destination. Folders are never
-/// removed. Needs the event loop of its thread.
+/// removed. Only regular files of the source are mirrored: nothing is read from a FIFO, a socket
+/// or a device, nor through a link that leads out of the source. Needs the event loop of its thread.
 class LARKUTILS_EXPORT DirectorySynchronizer : public QObject
 {
     Q_OBJECT
@@ -19,10 +20,11 @@ public:
     explicit DirectorySynchronizer(QObject* parent = nullptr);
     ~DirectorySynchronizer() override;
 
-    /// Makes destination an exact copy of source (its old content removed). False on failure.
+    /// Makes destination an exact copy of source (its old content removed). False on failure,
+    /// and when one folder lies inside the other.
     static bool fullSync(const QString& source, const QString& destination);
     /// Starts mirroring the changes of source into destination. False (with error()) when the
-    /// source folder is missing or cannot be watched.
+    /// source folder is missing, holds the destination, or cannot be watched.
     bool startWatcher(const QString& source, const QString& destination);
 
 signals:
@@ -38,9 +40,17 @@ private slots:
 private:
     bool checkDirs();
     QString destinationPath(const QString& file) const;
+    bool sourceIsIntact() const;
 
     QString mSource;
     QString mDestination;
+    // Both folders with their links resolved, and the identity of the source at startWatcher:
+    // nothing from outside the source, nor from inside the destination, is copied, and nothing
+    // is done for a source that moved away.
+    QString mCanonicalSource;
+    QString mCanonicalDestination;
+    quint64 mSourceDevice = 0;
+    quint64 mSourceInode = 0;
     DirectoryWatcher* mWatcher;
 };
 

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
+#include "WatcherTestSupport.h"
 
 #include <QProcess>
 
@@ -56,7 +57,24 @@ private slots:
     void largeTreeIsWatchedWhole();
     void vanishedFilesDoNotHideTheOthers();
     void refusedWatchesAreReported();
+    void oneRefusedWatchLeavesTheRestWatched_data();
+    void oneRefusedWatchLeavesTheRestWatched();
+    void specialFilesAreNotReported_data();
+    void specialFilesAreNotReported();
+    void linksOutOfTheTreeAreNotFollowed_data();
+    void linksOutOfTheTreeAreNotFollowed();
+    void watchedFileReplacedByAnUnsafeEntry_data();
+    void watchedFileReplacedByAnUnsafeEntry();
+    void unreadableNamesAreWarned();
+    void movedRootStopsTheReports_data();
+    void movedRootStopsTheReports();
 };
+
+// A warning of the watcher that names path.
+static bool warned(const LogCapture& logs, const QString& path)
+{
+    return logs.has(Logwell::LogWarning, QStringLiteral("DirectoryWatcher::warnSkipped"), path);
+}
 
 void tst_DirectoryWatcher::signalOrder()
 {
@@ -320,10 +338,327 @@ void tst_DirectoryWatcher::refusedWatchesAreReported()
     QCOMPARE(seen.value("modified"), QStringList{root + "/f0000.txt"}); // what was added stays watched
 }
 
+namespace {
+
+// Child side of oneRefusedWatchLeavesTheRestWatched: runs in a user namespace where one file of
+// the tree belongs to nobody it knows (so not even its root may read or watch it). With a
+// staging folder, that folder is moved into the tree after setPath. Prints "key=value" lines.
+int watchWithOneRefused(const QString& root, const QString& staging)
+{
+    static int argc = 1;
+    static char name[] = "child";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    LogCapture logs;
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    std::printf("result=%d\n", watcher.setPath(root) ? 1 : 0);
+    QStringList expectedAdded;
+    if (!staging.isEmpty()) {
+        if (std::rename(qPrintable(staging), qPrintable(root + "/moved")) != 0)
+            std::printf("error=rename\n");
+        expectedAdded << root + "/moved/x.txt" << root + "/moved/deep/y.txt";
+    }
+    // New files everywhere, and changes to the files that were watched.
+    const QStringList fresh{root + "/new.txt", root + "/sub/new.txt", root + "/sub/deep/new.txt"};
+    for (const QString& file : fresh)
+        write(file, "new");
+    expectedAdded += fresh;
+    if (!staging.isEmpty()) {
+        // The moved folders are watched once their files are reported.
+        for (int waited = 0; !reports.added.contains(root + "/moved/deep/y.txt") && waited < 5000; waited += 20)
+            QTest::qWait(20);
+        write(root + "/moved/deep/new.txt", "new");
+        expectedAdded << root + "/moved/deep/new.txt";
+    }
+    const QStringList changed{root + "/a.txt", root + "/sub/deep/c.txt"};
+    for (const QString& file : changed)
+        write(file, "changed");
+    const auto done = [&] {
+        for (const QString& file : qAsConst(expectedAdded))
+            if (!reports.added.contains(file))
+                return false;
+        for (const QString& file : changed)
+            if (!reports.modified.contains(file))
+                return false;
+        return true;
+    };
+    for (int waited = 0; !done() && waited < 10000; waited += 20)
+        QTest::qWait(20);
+    for (const Logwell::Message& message : logs.messages(Logwell::LogCritical))
+        std::printf("critical=%s|%s\n", qPrintable(message.function), qPrintable(message.text));
+    for (const QString& file : qAsConst(expectedAdded))
+        std::printf("added=%s\n", reports.added.contains(file) ? "yes" : qPrintable("missing " + file));
+    for (const QString& file : changed)
+        std::printf("modified=%s\n", reports.modified.contains(file) ? "yes" : qPrintable("missing " + file));
+    return 0;
+}
+
+} // namespace
+
+void tst_DirectoryWatcher::oneRefusedWatchLeavesTheRestWatched_data()
+{
+    QTest::addColumn<QString>("blocked"); // relative path of the file nobody may watch
+    QTest::addColumn<bool>("movedIn");    // its folder is moved into the tree after setPath
+    QTest::newRow("top folder, at setPath") << "blocked.txt" << false;
+    QTest::newRow("sub-folder, at setPath") << "sub/blocked.txt" << false;
+    QTest::newRow("folder moved in later") << "moved/blocked.txt" << true;
+}
+
+void tst_DirectoryWatcher::oneRefusedWatchLeavesTheRestWatched()
+{
+    QFETCH(QString, blocked);
+    QFETCH(bool, movedIn);
+    if (::geteuid() != 0)
+        QSKIP("needs root to give a file to an unknown owner");
+    QTemporaryDir temp;
+    const QString root = temp.filePath("site");
+    const QString staging = temp.filePath("staging");
+    write(root + "/a.txt", "a");
+    write(root + "/sub/b.txt", "b");
+    write(root + "/sub/deep/c.txt", "c");
+    if (movedIn) {
+        write(staging + "/x.txt", "x");
+        write(staging + "/deep/y.txt", "y");
+    }
+    const QString blockedPath = movedIn ? staging + "/blocked.txt" : root + "/" + blocked;
+    write(blockedPath, "secret");
+    // Owned by an id that the child's namespace does not map: its root has no right on it.
+    QVERIFY(::chown(qPrintable(blockedPath), 4242, 4242) == 0);
+    QVERIFY(::chmod(qPrintable(blockedPath), 0600) == 0);
+
+    QProcess child;
+    child.start(QStringLiteral("unshare"),
+                {QStringLiteral("-U"), QStringLiteral("-r"), QCoreApplication::applicationFilePath(),
+                 QStringLiteral("--one-refused"), root, movedIn ? staging : QString()});
+    if (!child.waitForStarted(10000))
+        QSKIP("unshare is not available");
+    QVERIFY(child.waitForFinished(30000));
+    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
+    if (child.exitCode() != 0 && output.isEmpty())
+        QSKIP(qPrintable("no user namespace here: " + child.readAllStandardError()));
+    QMap<QString, QStringList> seen;
+    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        seen[line.section(QLatin1Char('='), 0, 0)] << line.section(QLatin1Char('='), 1);
+    QVERIFY2(!seen.contains("error"), qPrintable(output));
+    QCOMPARE(seen.value("result"), QStringList{movedIn ? "1" : "0"});
+    QCOMPARE(seen.value("critical"),
+             QStringList{"DirectoryWatcher::addDir|Impossible to add to Watcher : (" + root + "/" + blocked + ")"});
+    const auto allYes = [](int n) { QStringList list; for (int i = 0; i < n; ++i) list << "yes"; return list; };
+    QCOMPARE(seen.value("added"), allYes(movedIn ? 6 : 3)); // else "missing" and the path
+    QCOMPARE(seen.value("modified"), allYes(2));
+}
+
+void tst_DirectoryWatcher::specialFilesAreNotReported_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("beforeSetPath");
+    for (const QString& kind : WatchTest::SpecialEntries::kinds()) {
+        QTest::newRow(qPrintable(kind + ", new")) << kind << false;
+        QTest::newRow(qPrintable(kind + ", at setPath")) << kind << true;
+    }
+}
+
+void tst_DirectoryWatcher::specialFilesAreNotReported()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, beforeSetPath);
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    const QString special = root + "/sub/special";
+    WatchTest::SpecialEntries entries;
+    QVERIFY(QDir().mkpath(root + "/sub"));
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    LogCapture logs;
+    if (beforeSetPath && !entries.make(kind, special))
+        QSKIP("this kind of entry cannot be made here");
+    QVERIFY(watcher.setPath(root));
+    if (!beforeSetPath && !entries.make(kind, special))
+        QSKIP("this kind of entry cannot be made here");
+    write(root + "/sub/zz-marker.txt", "m"); // after the special one in every order
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/sub/zz-marker.txt"), 5000);
+    QCOMPARE(reports.added, QStringList{root + "/sub/zz-marker.txt"});
+    QVERIFY2(warned(logs, special), qPrintable(logs.dump()));
+    QCOMPARE(entries.guard().readersSeen(), 0);
+}
+
+void tst_DirectoryWatcher::linksOutOfTheTreeAreNotFollowed_data()
+{
+    // In the targets, OUT stands for the outside folder (beside the watched one).
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("reported"); // relative paths reported because of the link
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("file outside") << "key.txt" << "../private/key" << QStringList() << true;
+    QTest::newRow("file outside, absolute") << "key.txt" << "OUT/key" << QStringList() << true;
+    QTest::newRow("folder outside") << "docs" << "../private" << QStringList() << true;
+    QTest::newRow("parent folder") << "up" << ".." << QStringList() << true;
+    QTest::newRow("through a folder link, out") << "img/up" << "../.." << QStringList() << true;
+    QTest::newRow("file inside") << "alias.txt" << "real.txt" << QStringList{"alias.txt"} << false;
+    QTest::newRow("folder inside") << "pictures" << "img" << QStringList{"pictures/a.png"} << false;
+    QTest::newRow("loop inside") << "img/self" << "." << QStringList() << false;
+}
+
+void tst_DirectoryWatcher::linksOutOfTheTreeAreNotFollowed()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, target);
+    QFETCH(QStringList, reported);
+    QFETCH(bool, warned);
+    QTemporaryDir temp;
+    const QString root = temp.filePath("site");
+    const QString outside = temp.filePath("private");
+    write(root + "/real.txt", "real");
+    write(root + "/img/a.png", "png");
+    write(outside + "/key", "secret");
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    LogCapture logs;
+    QVERIFY(watcher.setPath(root));
+
+    QVERIFY(WatchTest::symlink(QString(target).replace("OUT", outside), root + "/" + link));
+    write(root + "/zz-marker.txt", "m");
+    QStringList expected{root + "/zz-marker.txt"};
+    for (const QString& relative : reported)
+        expected << root + "/" + relative;
+    const auto sorted = [](QStringList list) { list.sort(); return list; };
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(reports.added), sorted(expected), 5000);
+    QCOMPARE(::warned(logs, root + "/" + link), warned);
+    QVERIFY2(logs.count(Logwell::LogCritical) == 0, qPrintable(logs.dump()));
+
+    // What happens outside stays unseen.
+    reports.clear();
+    write(outside + "/key", "changed");
+    write(outside + "/new.txt", "new");
+    write(root + "/zz-marker2.txt", "m");
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/zz-marker2.txt"), 5000);
+    QTest::qWait(100);
+    QCOMPARE(reports.added, QStringList{root + "/zz-marker2.txt"});
+    QCOMPARE(reports.modified, QStringList());
+}
+
+void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry_data()
+{
+    QTest::addColumn<QString>("replacement");
+    QTest::newRow("fifo") << "fifo";
+    QTest::newRow("link to fifo") << "link to fifo";
+    QTest::newRow("link out of the tree") << "link out";
+}
+
+void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry()
+{
+    // The watched file is gone; what took its name is never reported as that file.
+    QFETCH(QString, replacement);
+    QTemporaryDir temp;
+    const QString root = temp.filePath("site");
+    const QString page = root + "/page.html";
+    write(page, "v1");
+    write(temp.filePath("private/key"), "secret");
+    WatchTest::SpecialEntries entries;
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    LogCapture logs;
+    QVERIFY(watcher.setPath(root));
+
+    QVERIFY(QFile::remove(page));
+    if (replacement == "link out")
+        QVERIFY(WatchTest::symlink(QStringLiteral("../private/key"), page));
+    else
+        QVERIFY(entries.make(replacement, page));
+    QTRY_VERIFY_WITH_TIMEOUT(reports.deleted.contains(page), 5000);
+    write(root + "/zz-marker.txt", "m");
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/zz-marker.txt"), 5000);
+    QCOMPARE(reports.added, QStringList{root + "/zz-marker.txt"});
+    QCOMPARE(reports.modified, QStringList());
+    QCOMPARE(entries.guard().readersSeen(), 0);
+}
+
+void tst_DirectoryWatcher::unreadableNamesAreWarned()
+{
+    // Qt's own listing drops such names without a word; the watcher says where they are.
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    WatchTest::RawNames names;
+    QVERIFY(names.write(root + "/old", "caf\xe9.txt", "latin-1 name"));
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    LogCapture logs;
+    QVERIFY(watcher.setPath(root));
+    QVERIFY(warned(logs, root + "/old"));
+
+    QVERIFY(names.write(root + "/sub", "bad\xff\xfe", "x"));
+    write(root + "/sub/zz-marker.txt", "m");
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/sub/zz-marker.txt"), 5000);
+    QVERIFY2(warned(logs, root + "/sub"), qPrintable(logs.dump()));
+    QCOMPARE(reports.added.size(), 1);
+}
+
+void tst_DirectoryWatcher::movedRootStopsTheReports_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("moved away") << "move";
+    QTest::newRow("moved, a new folder in its place") << "move and mkdir";
+    QTest::newRow("moved, a link to it in its place") << "move and link";
+    QTest::newRow("removed") << "remove";
+}
+
+void tst_DirectoryWatcher::movedRootStopsTheReports()
+{
+    QFETCH(QString, change);
+    QTemporaryDir temp;
+    const QString root = temp.filePath("src");
+    const QString moved = temp.filePath("moved");
+    write(root + "/a.txt", "a");
+    write(root + "/b.txt", "b");
+    write(root + "/sub/c.txt", "c");
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    LogCapture logs;
+    QVERIFY(watcher.setPath(root));
+
+    if (change == "remove") {
+        QVERIFY(QDir(root).removeRecursively());
+    } else {
+        QVERIFY(QDir().rename(root, moved));
+        if (change == "move and mkdir")
+            QVERIFY(QDir().mkdir(root));
+        else if (change == "move and link")
+            QVERIFY(WatchTest::symlink(moved, root));
+    }
+    const QString stopped = QStringLiteral("Watched folder removed, renamed or replaced");
+    QTRY_VERIFY_WITH_TIMEOUT(logs.has(Logwell::LogCritical, "DirectoryWatcher::rootIsIntact", {stopped, root}), 5000);
+    // The files really removed with their folder may be told; nothing that moves is.
+    for (const QString& file : qAsConst(reports.deleted))
+        QVERIFY2(change == "remove", qPrintable(file));
+    reports.clear();
+    if (change == "remove")
+        return;
+
+    // A second watcher on the moved tree tells when the changes made there have been delivered.
+    DirectoryWatcher sentinel;
+    Reports sentinelReports(sentinel);
+    QVERIFY(sentinel.setPath(moved));
+    write(moved + "/a.txt", "changed");
+    QVERIFY(QFile::remove(moved + "/b.txt"));
+    write(moved + "/sub/new.txt", "new");
+    if (change == "move and mkdir")
+        write(root + "/fresh.txt", "fresh");
+    QTRY_VERIFY_WITH_TIMEOUT(sentinelReports.added.contains(moved + "/sub/new.txt")
+                                 && sentinelReports.deleted.contains(moved + "/b.txt")
+                                 && sentinelReports.modified.contains(moved + "/a.txt"),
+                             5000);
+    QTest::qWait(100);
+    QCOMPARE(reports.total(), 0);
+    QCOMPARE(logs.count(Logwell::LogCritical), 1);
+}
+
 int main(int argc, char* argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], "--few-watches") == 0)
         return watchWithFewWatches(QString::fromLocal8Bit(argv[2]));
+    if (argc == 4 && std::strcmp(argv[1], "--one-refused") == 0)
+        return watchWithOneRefused(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     QCoreApplication app(argc, argv);
     tst_DirectoryWatcher test;
     return QTest::qExec(&test, argc, argv);
