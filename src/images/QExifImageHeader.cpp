@@ -460,6 +460,23 @@ ValueMap readSubIfd(TiffReader& reader, quint32 offset)
     return readIfdValues(reader, readIfdEntries(reader));
 }
 
+// The thumbnail directory (IFD1) at offset: the thumbnail's bytes and four of its values, taken
+// only when its offset and length lie within the data. Its other tags are not kept.
+void readThumbnailIfd(TiffReader& reader, quint32 offset, QExifImageHeaderPrivate& header)
+{
+    const ValueMap thumbnail = readSubIfd(reader, offset);
+    const QExifValue start = thumbnail.value(QExifImageHeader::JPEGInterchangeFormat);
+    const QExifValue length = thumbnail.value(QExifImageHeader::JPEGInterchangeFormatLength);
+    if (start.type() != QExifValue::Long || start.count() != 1 || length.type() != QExifValue::Long
+        || length.count() != 1 || !reader.fits(start.toLong(), length.toLong()) || !reader.spend(length.toLong()))
+        return;
+    header.thumbnailData = reader.data.mid(int(start.toLong()), int(length.toLong()));
+    header.thumbnailXResolution = thumbnail.value(QExifImageHeader::XResolution);
+    header.thumbnailYResolution = thumbnail.value(QExifImageHeader::YResolution);
+    header.thumbnailResolutionUnit = thumbnail.value(QExifImageHeader::ResolutionUnit);
+    header.thumbnailOrientation = thumbnail.value(QExifImageHeader::Orientation);
+}
+
 }
 
 QExifImageHeader::QExifImageHeader() : d(new QExifImageHeaderPrivate) {}
@@ -631,20 +648,8 @@ bool QExifImageHeader::readTiff(QIODevice* device)
     d->exifIfdValues.remove(InteroperabilityIfdPointer);
 
     // An IFD1 offset that points back at IFD0 is a loop, not a thumbnail directory.
-    if (ifd1Offset != 0 && ifd1Offset != ifd0Offset) {
-        const ValueMap thumbnail = readSubIfd(reader, ifd1Offset);
-        const QExifValue offset = thumbnail.value(JPEGInterchangeFormat);
-        const QExifValue length = thumbnail.value(JPEGInterchangeFormatLength);
-        if (offset.type() == QExifValue::Long && offset.count() == 1
-            && length.type() == QExifValue::Long && length.count() == 1
-            && reader.fits(offset.toLong(), length.toLong()) && reader.spend(length.toLong())) {
-            d->thumbnailData = data.mid(int(offset.toLong()), int(length.toLong()));
-            d->thumbnailXResolution = thumbnail.value(XResolution);
-            d->thumbnailYResolution = thumbnail.value(YResolution);
-            d->thumbnailResolutionUnit = thumbnail.value(ResolutionUnit);
-            d->thumbnailOrientation = thumbnail.value(Orientation);
-        }
-    }
+    if (ifd1Offset != 0 && ifd1Offset != ifd0Offset)
+        readThumbnailIfd(reader, ifd1Offset, *d);
     return true;
 }
 
