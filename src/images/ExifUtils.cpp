@@ -4,10 +4,25 @@
 
 #include "LarkLog.h"
 
+namespace {
+
+// Degrees to turn the pixels clockwise for the header's Orientation.
+int rotationOf(const QExifImageHeader& header)
+{
+    switch (header.value(QExifImageHeader::Orientation).toShort()) {
+    case 3: return 180;
+    case 6: return 90;
+    case 8: return -90;
+    default: return 0;
+    }
+}
+
+}
+
 int ExifUtils::imageExifRotation(const QString& path)
 {
     const QExifImageHeader header(path);
-    return imageExifRotation(header);
+    return rotationOf(header);
 }
 
 int ExifUtils::imageExifRotation(QIODevice* device)
@@ -17,17 +32,7 @@ int ExifUtils::imageExifRotation(QIODevice* device)
         return 0;
     }
     const QExifImageHeader header(device);
-    return imageExifRotation(header);
-}
-
-int ExifUtils::imageExifRotation(const QExifImageHeader& header)
-{
-    switch (header.value(QExifImageHeader::Orientation).toShort()) {
-    case 3: return 180;
-    case 6: return 90;
-    case 8: return -90;
-    default: return 0;
-    }
+    return rotationOf(header);
 }
 
 bool ExifUtils::clearRotation(const QString& path)

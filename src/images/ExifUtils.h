@@ -6,7 +6,6 @@
 #include <QString>
 
 class QIODevice;
-class QExifImageHeader;
 
 /// The EXIF orientation of JPEG files as a rotation angle, and its clearing once applied.
 class LARKUTILS_EXPORT ExifUtils
@@ -20,9 +19,6 @@ public:
     /// Sets Orientation to the SignedLong 0 (the file is replaced, unchanged on failure); false
     /// without an EXIF block.
     static bool clearRotation(const QString& path);
-
-private:
-    static int imageExifRotation(const QExifImageHeader& header);
 };
 
 #endif // EXIFUTILS_H

@@ -27,21 +27,10 @@ const int UNBOUNDED_SIDE = 999999999;
 // file can declare any size, and decoding it would take gigabytes.
 const qint64 MAX_DECODED_PIXELS = qint64(1) << 28;
 
-}
-
-ImageUtils::ImageUtils() : QObject(nullptr) {}
-
-ImageUtils::~ImageUtils() = default;
-
-int ImageUtils::defaultJpegCompression()
-{
-    return DEFAULT_JPEG_COMPRESSION;
-}
-
 // Writes beside the destination and replaces it only once every byte is on disk (the final
 // flush included, which QImage::save does not check).
-bool ImageUtils::saveImagePrivate(const QImage& image, const QString& path, const QByteArray& format,
-                                  int quality, bool progressive, QString* error)
+bool saveImage(const QImage& image, const QString& path, const QByteArray& format, int quality,
+               bool progressive, QString* error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -72,11 +61,161 @@ bool ImageUtils::saveImagePrivate(const QImage& image, const QString& path, cons
     return true;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The steps of copyImageFile
+
+bool exceeds(const QSize& size, const QSize& limit)
+{
+    return size.width() > limit.width() || size.height() > limit.height();
+}
+
+// The maximum size a copy is held to: both sides zero give the invalid (-1, -1); one zero side
+// leaves that side unbounded, and the other side bounds the header size of the source.
+QSize settledMaximumSize(const QSize& maxSize, const QSize& headerSize)
+{
+    if (maxSize.width() == 0 && maxSize.height() == 0)
+        return QSize(-1, -1);
+    if (maxSize.width() != 0 && maxSize.height() != 0)
+        return maxSize;
+    const QSize box(maxSize.width() == 0 ? UNBOUNDED_SIDE : maxSize.width(),
+                    maxSize.height() == 0 ? UNBOUNDED_SIDE : maxSize.height());
+    return headerSize.isValid() && !headerSize.isEmpty() ? headerSize.scaled(box, Qt::KeepAspectRatio)
+                                                         : QSize(-1, -1);
+}
+
+// Animations and vector images are copied as they are, whatever the options.
+bool keepsItsBytes(const QString& format)
+{
+    return format == QLatin1String("gif") || format == QLatin1String("svg");
+}
+
+// Whether the copy is decoded and written again; otherwise its bytes are copied as they are.
+bool needsReencoding(ImageUtils::OptionsImageCopy options, bool keepAspectRatio, const QSize& headerSize,
+                     const QSize& maxSize, int angle)
+{
+    if (angle != 0)
+        return true;
+    if (options.testFlag(ImageUtils::OptionNoResize))
+        return false;
+    const bool progressive = options.testFlag(ImageUtils::OptionProgressive)
+                             && !options.testFlag(ImageUtils::OptionProgressiveOnlyIfReencoded);
+    return progressive || !keepAspectRatio || exceeds(headerSize, maxSize);
+}
+
+// How a decoded image is brought within the maximum size.
+struct Scaling
+{
+    bool allowed;               // false with OptionNoResize: the image keeps its size
+    QSize limit;                // the settled maximum size; only a larger image is scaled
+    QSize target;               // the size scaled to: the limit, doubled for retina screens
+    Qt::AspectRatioMode mode;
+
+    QSize scaledSize(const QSize& size) const { return size.scaled(target, mode); }
+};
+
+Scaling scalingFor(ImageUtils::OptionsImageCopy options, bool keepAspectRatio, const QSize& maxSize)
+{
+    Scaling scaling;
+    scaling.allowed = !options.testFlag(ImageUtils::OptionNoResize);
+    scaling.limit = maxSize;
+    scaling.target = options.testFlag(ImageUtils::OptionRetina)
+                         ? QSize(qRound(maxSize.width() * 2.0), qRound(maxSize.height() * 2.0))
+                         : maxSize;
+    scaling.mode = options.testFlag(ImageUtils::OptionKeepRatioByExpanding) ? Qt::KeepAspectRatioByExpanding
+                   : keepAspectRatio                                        ? Qt::KeepAspectRatio
+                                                                            : Qt::IgnoreAspectRatio;
+    return scaling;
+}
+
+// A JPEG to be scaled down by 2 or more is decoded at 1/2, 1/4 or 1/8 of its size (libjpeg's
+// DCT scaling, for sides it divides exactly): a fraction of the time and memory, and within
+// 40 dB PSNR of a full decode scaled down. The size to decode at, or an invalid size for a
+// full decode.
+QSize reducedDecodeSize(const QString& format, const QSize& headerSize, const Scaling& scaling)
+{
+    if (format != QLatin1String("jpeg") || !scaling.allowed || !headerSize.isValid()
+        || !exceeds(headerSize, scaling.limit))
+        return QSize();
+    const QSize finalSize = scaling.scaledSize(headerSize);
+    if (finalSize.isEmpty())
+        return QSize();
+    for (int d : {8, 4, 2}) {
+        if (headerSize.width() % d == 0 && headerSize.height() % d == 0 && headerSize.width() / d >= finalSize.width()
+            && headerSize.height() / d >= finalSize.height())
+            return headerSize / d;
+    }
+    return QSize();
+}
+
+bool decodeImage(QImageReader& reader, const QSize& reducedSize, QImage* image)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 has its own bound (256 MiB by default): the pixel bound of the caller is the one that holds.
+    reader.setAllocationLimit(int((MAX_DECODED_PIXELS * 8) >> 20));
+#endif
+    if (reducedSize.isValid())
+        reader.setScaledSize(reducedSize);
+    return reader.read(image);
+}
+
+// The decoded image scaled when it is larger than the limit. An image decoded at a reduced size
+// takes the size a full decode would have been scaled to.
+QImage scaledImage(const QImage& image, const Scaling& scaling, const QSize& headerSize, const QSize& reducedSize)
+{
+    if (reducedSize.isValid() && image.size() == reducedSize) {
+        const QSize finalSize = scaling.scaledSize(headerSize);
+        return image.size() == finalSize ? image
+                                         : image.scaled(finalSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    if (scaling.allowed && exceeds(image.size(), scaling.limit))
+        return image.scaled(scaling.target, scaling.mode, Qt::SmoothTransformation);
+    return image;
+}
+
+// The image turned clockwise by angle degrees; 0 leaves it as it is.
+QImage rotatedImage(const QImage& image, int angle)
+{
+    if (angle == 0)
+        return image;
+    QTransform transform;
+    transform.rotate(angle, Qt::ZAxis);
+    return image.transformed(transform, Qt::SmoothTransformation);
+}
+
+int copyQuality(ImageUtils::OptionsImageCopy options, int quality)
+{
+    if (options.testFlag(ImageUtils::OptionHighQuality))
+        return ImageUtils::HIGH_QUALITY_JPEG_COMPRESSION;
+    return quality >= 0 ? quality : ImageUtils::DEFAULT_JPEG_COMPRESSION;
+}
+
+// Writes the copy in the source's own format, never in one chosen from the destination's suffix.
+bool saveCopy(const QImage& image, const QString& destination, const QString& format, int quality,
+              bool progressive)
+{
+    const QByteArray formatBytes = format.toLatin1();
+    if (progressive)
+        return ImageUtils::writeProgressiveImage(image, destination, formatBytes, quality);
+    QString error;
+    return saveImage(image, destination, formatBytes, quality, false, &error);
+}
+
+}
+
+ImageUtils::ImageUtils() : QObject(nullptr) {}
+
+ImageUtils::~ImageUtils() = default;
+
+int ImageUtils::defaultJpegCompression()
+{
+    return DEFAULT_JPEG_COMPRESSION;
+}
+
 bool ImageUtils::writeProgressiveImage(const QImage& image, const QString& path, const QByteArray& format,
                                        int compression)
 {
     QString error;
-    if (saveImagePrivate(image, path, format, compression, true, &error))
+    if (saveImage(image, path, format, compression, true, &error))
         return true;
     LARK_WARNING << "can't save writeProgressiveImage " << path << " errorString=" << error << " size="
                  << image.size();
@@ -96,7 +235,6 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
         LARK_WARNING << "importImageFile format null" << source;
         return false;
     }
-
     QImageReader reader(source);
     reader.setAutoTransform(false);
     const QString format = QString::fromLatin1(reader.format()).toLower();
@@ -106,37 +244,17 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
         return false;
     }
 
-    // One zero side leaves that side unbounded: the other side bounds the header size.
-    if (maxSizeImage.width() == 0 && maxSizeImage.height() == 0) {
-        maxSizeImage = QSize(-1, -1);
-    } else if (maxSizeImage.width() == 0 || maxSizeImage.height() == 0) {
-        const QSize box(maxSizeImage.width() == 0 ? UNBOUNDED_SIDE : maxSizeImage.width(),
-                        maxSizeImage.height() == 0 ? UNBOUNDED_SIDE : maxSizeImage.height());
-        maxSizeImage = headerSize.isValid() && !headerSize.isEmpty()
-                           ? headerSize.scaled(box, Qt::KeepAspectRatio)
-                           : QSize(-1, -1);
-    }
+    maxSizeImage = settledMaximumSize(maxSizeImage, headerSize);
     if (maxSizeImage.width() <= 0 || maxSizeImage.height() <= 0) {
         LARK_CRITICAL << "copyImageFile maxSizeImage invalid !!  = " << maxSizeImage;
         return false;
     }
 
-    if (format == QLatin1String("gif") || format == QLatin1String("svg"))
+    // Copy the bytes as they are, or decode.
+    if (keepsItsBytes(format))
         return FileUtils::forceCopy(source, destination);
-
-    int angle = 0;
-    if (options.testFlag(OptionApplyExifRotation))
-        angle = ExifUtils::imageExifRotation(source);
-
-    bool reencode = angle != 0;
-    if (!reencode && !options.testFlag(OptionNoResize)) {
-        const bool unchanged = (!options.testFlag(OptionProgressive)
-                                || options.testFlag(OptionProgressiveOnlyIfReencoded))
-                               && keepAspectRatio && headerSize.width() <= maxSizeImage.width()
-                               && headerSize.height() <= maxSizeImage.height();
-        reencode = !unchanged;
-    }
-    if (!reencode) {
+    const int angle = options.testFlag(OptionApplyExifRotation) ? ExifUtils::imageExifRotation(source) : 0;
+    if (!needsReencoding(options, keepAspectRatio, headerSize, maxSizeImage, angle)) {
         const bool copied = FileUtils::forceCopy(source, destination);
         if (!copied)
             LARK_WARNING << "FileUtils::forceCopy" << source << destination;
@@ -147,38 +265,10 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
         LARK_WARNING << "copyImageFile image too large to decode: " << headerSize << source;
         return false;
     }
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    // Qt 6 has its own bound (256 MiB by default): the pixel bound above is the one that holds.
-    reader.setAllocationLimit(int((MAX_DECODED_PIXELS * 8) >> 20));
-#endif
-
-    QSize target = maxSizeImage;
-    if (options.testFlag(OptionRetina))
-        target = QSize(qRound(target.width() * 2.0), qRound(target.height() * 2.0));
-    const Qt::AspectRatioMode mode = options.testFlag(OptionKeepRatioByExpanding)
-                                         ? Qt::KeepAspectRatioByExpanding
-                                         : keepAspectRatio ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio;
-
-    // A JPEG to be scaled down by 2 or more is decoded at 1/2, 1/4 or 1/8 of its size (libjpeg's
-    // DCT scaling, for sides it divides exactly): a fraction of the time and memory, and within
-    // 40 dB PSNR of a full decode scaled down.
-    QSize reducedSize;
-    QSize finalSize;
-    if (format == QLatin1String("jpeg") && !options.testFlag(OptionNoResize) && headerSize.isValid()
-        && (headerSize.width() > maxSizeImage.width() || headerSize.height() > maxSizeImage.height())) {
-        finalSize = headerSize.scaled(target, mode);
-        for (int d : {8, 4, 2}) {
-            if (!finalSize.isEmpty() && headerSize.width() % d == 0 && headerSize.height() % d == 0
-                && headerSize.width() / d >= finalSize.width() && headerSize.height() / d >= finalSize.height()) {
-                reducedSize = headerSize / d;
-                reader.setScaledSize(reducedSize);
-                break;
-            }
-        }
-    }
-
+    const Scaling scaling = scalingFor(options, keepAspectRatio, maxSizeImage);
+    const QSize reducedSize = reducedDecodeSize(format, headerSize, scaling);
     QImage image;
-    if (!reader.read(&image)) {
+    if (!decodeImage(reader, reducedSize, &image)) {
         LARK_WARNING << "importImageFile can't load " << source;
         return false;
     }
@@ -187,54 +277,24 @@ bool ImageUtils::copyImageFile(QString source, QString destination, bool keepAsp
         return false;
     }
 
-    if (reducedSize.isValid() && image.size() == reducedSize) {
-        // The size a full decode would have been scaled to.
-        if (image.size() != finalSize)
-            image = image.scaled(finalSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (image.size() == QSize(0, 0)) {
-            LARK_WARNING << "copyImageFile #2 img.size() = " << image.size() << target;
-            return false;
-        }
-    } else if ((image.width() > maxSizeImage.width() || image.height() > maxSizeImage.height())
-               && !options.testFlag(OptionNoResize)) {
-        image = image.scaled(target, mode, Qt::SmoothTransformation);
-        if (image.size() == QSize(0, 0)) {
-            LARK_WARNING << "copyImageFile #2 img.size() = " << image.size() << target;
-            return false;
-        }
+    // Scale, then turn: the limits hold for the sides before the turn.
+    image = scaledImage(image, scaling, headerSize, reducedSize);
+    if (image.size() == QSize(0, 0)) {
+        LARK_WARNING << "copyImageFile #2 img.size() = " << image.size() << scaling.target;
+        return false;
     }
-
-    if (angle != 0) {
-        QTransform transform;
-        transform.rotate(angle, Qt::ZAxis);
-        image = image.transformed(transform, Qt::SmoothTransformation);
-        if (image.size() == QSize(0, 0)) {
-            LARK_WARNING << "copyImageFile #4 img.size() = " << image.size();
-            return false;
-        }
-    }
-
-    // The new file replaces the old one only once written; a folder in its place cannot go.
-    const QFileInfo destinationInfo(destination);
-    if (destinationInfo.exists() && destinationInfo.isDir()) {
-        LARK_CRITICAL << "copyImageFile : can't remove" << destination;
+    image = rotatedImage(image, angle);
+    if (image.size() == QSize(0, 0)) {
+        LARK_WARNING << "copyImageFile #4 img.size() = " << image.size();
         return false;
     }
 
-    if (options.testFlag(OptionHighQuality))
-        quality = HIGH_QUALITY_JPEG_COMPRESSION;
-    else if (quality < 0)
-        quality = DEFAULT_JPEG_COMPRESSION;
-
-    const QByteArray formatBytes = format.toLatin1();
-    bool saved = false;
-    if (options.testFlag(OptionProgressive)) {
-        saved = writeProgressiveImage(image, destination, formatBytes, quality);
-    } else {
-        QString error;
-        saved = saveImagePrivate(image, destination, formatBytes, quality, false, &error);
+    // The new file replaces the old one only once written; a folder in its place cannot go.
+    if (QFileInfo(destination).isDir()) {
+        LARK_CRITICAL << "copyImageFile : can't remove" << destination;
+        return false;
     }
-    if (!saved) {
+    if (!saveCopy(image, destination, format, copyQuality(options, quality), options.testFlag(OptionProgressive))) {
         LARK_WARNING << "importImageFile can't save " << destination << format << image.size()
                      << "maxSizeImage=" << maxSizeImage;
         return false;

@@ -96,10 +96,6 @@ public:
     static QStringList imageExtensionsAccordingImageFormat(const QStringList& formats);
     /// The default JPEG quality, 80.
     static int defaultJpegCompression();
-
-private:
-    static bool saveImagePrivate(const QImage& image, const QString& path, const QByteArray& format,
-                                 int quality, bool progressive, QString* error);
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(ImageUtils::OptionsImageCopy)

@@ -197,15 +197,6 @@ bool QExifValue::operator==(const QExifValue& other) const
 // ---------------------------------------------------------------------------------------------
 // Header
 
-struct ExifIfdEntry
-{
-    quint16 tag = 0;
-    quint16 type = 0;
-    quint32 count = 0;
-    char field[4] = {0, 0, 0, 0};  // the 4-byte field in file order
-    quint32 offset = 0;            // the same field as one number in the header's byte order
-};
-
 class QExifImageHeaderPrivate
 {
 public:
@@ -220,13 +211,92 @@ public:
     QExifValue thumbnailOrientation;
 };
 
+namespace {
+
+typedef QMap<quint16, QExifValue> ValueMap;
+
+// ---------------------------------------------------------------------------------------------
+// JPEG segments
+
+const quint16 MARKER_APP0 = 0xFFE0;
+const quint16 MARKER_APP1 = 0xFFE1;
+const quint16 MARKER_SOS = 0xFFDA;
+const quint16 MARKER_EOI = 0xFFD9;
+
+// A segment's marker and length (big-endian; the length counts its own two bytes).
+QByteArray jpegSegmentHead(quint16 marker, int length)
+{
+    QByteArray bytes;
+    bytes.append(char(marker >> 8)).append(char(marker & 0xFF));
+    bytes.append(char((length >> 8) & 0xFF)).append(char(length & 0xFF));
+    return bytes;
+}
+
+QByteArray jpegSegment(quint16 marker, const QByteArray& payload)
+{
+    return jpegSegmentHead(marker, payload.size() + 2) + payload;
+}
+
+// Walks the segments at the head of a JPEG stream, from its start-of-image marker on: one marker
+// and its length at a time, then the payload read or skipped. A length below 2 ends the walk, and
+// no payload is read beyond its length, so a hostile length costs at most 64 KiB.
+class JpegSegmentReader
+{
+public:
+    explicit JpegSegmentReader(QIODevice* device) : mDevice(device) {}
+
+    bool readStartOfImage() { return mDevice->read(2) == QByteArray("\xFF\xD8", 2); }
+
+    // The next segment's marker and length; false at the end of the data or for a length below 2.
+    bool next()
+    {
+        uchar b[4];
+        if (mDevice->read(reinterpret_cast<char*>(b), 4) != 4)
+            return false;
+        mMarker = quint16((b[0] << 8) | b[1]);
+        mLength = quint16((b[2] << 8) | b[3]);
+        return mLength >= 2;
+    }
+
+    quint16 marker() const { return mMarker; }
+    // The marker and length as they stand in the data.
+    QByteArray head() const { return jpegSegmentHead(mMarker, mLength); }
+    int payloadSize() const { return mLength - 2; }
+
+    // False when the data ends first; payload then holds the bytes that were there.
+    bool readPayload(QByteArray* payload)
+    {
+        *payload = mDevice->read(payloadSize());
+        return payload->size() == payloadSize();
+    }
+    bool skipPayload() { return payloadSize() == 0 || mDevice->skip(payloadSize()) == payloadSize(); }
+
+private:
+    QIODevice* mDevice;
+    quint16 mMarker = 0;
+    quint16 mLength = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// TIFF directories, reading
+
+// One 12-byte directory entry as read.
+struct ExifIfdEntry
+{
+    quint16 tag = 0;
+    quint16 type = 0;
+    quint32 count = 0;
+    char field[4] = {0, 0, 0, 0};  // the 4-byte field in file order
+    quint32 offset = 0;            // the same field as one number in the header's byte order
+};
+
 // Bounded view of the TIFF data: every read is checked against its size, and the out-of-line
 // values taken together may not hold more bytes than the data itself (overlapping values of a
 // hostile file would otherwise multiply the memory used).
-class QExifImageHeader::Reader
+class TiffReader
 {
 public:
-    Reader(const QByteArray& bytes, bool big) : data(bytes), bigEndian(big), budget(bytes.size()) {}
+    TiffReader(const QByteArray& bytes, bool big) : data(bytes), bigEndian(big), budget(bytes.size()) {}
 
     bool fits(quint64 offset, quint64 length) const
     {
@@ -259,6 +329,155 @@ public:
     quint64 budget;
     quint32 pos = 0;
 };
+
+QList<ExifIfdEntry> readIfdEntries(TiffReader& reader)
+{
+    QList<ExifIfdEntry> entries;
+    if (!reader.fits(reader.pos, 2))
+        return entries;
+    const quint32 count = reader.u16(reader.pos);
+    reader.pos += 2;
+    // A count larger than the data can hold reads only the entries that are there.
+    const quint32 available = quint32((quint64(reader.data.size()) - reader.pos) / 12);
+    const quint32 n = std::min(count, available);
+    entries.reserve(int(n));
+    for (quint32 i = 0; i < n; ++i) {
+        const uchar* p = reader.at(reader.pos);
+        ExifIfdEntry entry;
+        entry.tag = reader.u16(p);
+        entry.type = reader.u16(p + 2);
+        entry.count = reader.u32(p + 4);
+        std::copy(p + 8, p + 12, entry.field);
+        entry.offset = reader.u32(p + 8);
+        entries.append(entry);
+        reader.pos += 12;
+    }
+    return entries;
+}
+
+QExifValue readIfdValue(TiffReader& reader, const ExifIfdEntry& entry)
+{
+    const quint32 count = entry.count;
+    const uchar* inlineBytes = reinterpret_cast<const uchar*>(entry.field);
+    // Out-of-line data must lie within the data and within the budget; else the entry is dropped.
+    auto outOfLine = [&](quint64 size) -> const uchar* {
+        if (!reader.fits(entry.offset, size) || !reader.spend(size))
+            return nullptr;
+        return reader.at(entry.offset);
+    };
+
+    switch (entry.type) {
+    case QExifValue::Byte: {
+        const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
+        if (!p)
+            return QExifValue();
+        return QExifValue(QVector<quint8>(p, p + count));
+    }
+    case QExifValue::Ascii: {
+        if (count == 0)
+            return QExifValue(QString());
+        const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
+        if (!p)
+            return QExifValue();
+        // The text ends at the first NUL; cameras also write it without any, or with several.
+        const uchar* end = std::find(p, p + count, uchar(0));
+        return QExifValue(QString::fromLatin1(reinterpret_cast<const char*>(p), int(end - p)));
+    }
+    case QExifValue::Short: {
+        const uchar* p = count <= 2 ? inlineBytes : outOfLine(quint64(count) * 2);
+        if (!p)
+            return QExifValue();
+        QVector<quint16> values(static_cast<int>(count));
+        for (quint32 i = 0; i < count; ++i)
+            values[int(i)] = reader.u16(p + 2 * i);
+        return QExifValue(values);
+    }
+    case QExifValue::Long:
+    case QExifValue::SignedLong: {
+        QVector<quint32> values;
+        if (count == 1) {
+            values.append(entry.offset);
+        } else if (count > 1) {
+            const uchar* p = outOfLine(quint64(count) * 4);
+            if (!p)
+                return QExifValue();
+            values.resize(int(count));
+            for (quint32 i = 0; i < count; ++i)
+                values[int(i)] = reader.u32(p + 4 * i);
+        }
+        if (entry.type == QExifValue::Long)
+            return QExifValue(values);
+        return QExifValue(QVector<qint32>(values.cbegin(), values.cend()));
+    }
+    case QExifValue::Rational:
+    case QExifValue::SignedRational: {
+        QVector<QExifUnsignedRational> values;
+        if (count > 0) {
+            const uchar* p = outOfLine(quint64(count) * 8);
+            if (!p)
+                return QExifValue();
+            values.resize(int(count));
+            for (quint32 i = 0; i < count; ++i)
+                values[int(i)] = qMakePair(reader.u32(p + 8 * i), reader.u32(p + 8 * i + 4));
+        }
+        if (entry.type == QExifValue::Rational)
+            return QExifValue(values);
+        QVector<QExifSignedRational> signedValues;
+        signedValues.reserve(values.size());
+        for (const auto& v : values)
+            signedValues.append(qMakePair(qint32(v.first), qint32(v.second)));
+        return QExifValue(signedValues);
+    }
+    case QExifValue::Undefined: {
+        const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
+        if (!p)
+            return QExifValue();
+        return QExifValue(QByteArray(reinterpret_cast<const char*>(p), int(count)));
+    }
+    default:
+        qWarning() << "Invalid Ifd Type" << entry.type;
+        return QExifValue();
+    }
+}
+
+ValueMap readIfdValues(TiffReader& reader, const QList<ExifIfdEntry>& entries)
+{
+    ValueMap values;
+    for (const ExifIfdEntry& entry : entries) {
+        const QExifValue value = readIfdValue(reader, entry);
+        const bool supported = entry.type >= 1 && entry.type <= 10 && entry.type != 6 && entry.type != 8;
+        // A supported entry whose data lies outside the TIFF data is not kept at all.
+        if (value.isNull() && supported)
+            continue;
+        values.insert(entry.tag, value);
+    }
+    return values;
+}
+
+ValueMap readSubIfd(TiffReader& reader, quint32 offset)
+{
+    reader.pos = offset;
+    return readIfdValues(reader, readIfdEntries(reader));
+}
+
+// The thumbnail directory (IFD1) at offset: the thumbnail's bytes and four of its values, taken
+// only when its offset and length lie within the data. Its other tags are not kept.
+void readThumbnailIfd(TiffReader& reader, quint32 offset, QExifImageHeaderPrivate& header)
+{
+    const ValueMap thumbnail = readSubIfd(reader, offset);
+    const QExifValue start = thumbnail.value(QExifImageHeader::JPEGInterchangeFormat);
+    const QExifValue length = thumbnail.value(QExifImageHeader::JPEGInterchangeFormatLength);
+    if (start.type() != QExifValue::Long || start.count() != 1 || length.type() != QExifValue::Long
+        || length.count() != 1 || !reader.fits(start.toLong(), length.toLong()) || !reader.spend(length.toLong()))
+        return;
+    header.thumbnailData = reader.data.mid(int(start.toLong()), int(length.toLong()));
+    header.thumbnailXResolution = thumbnail.value(QExifImageHeader::XResolution);
+    header.thumbnailYResolution = thumbnail.value(QExifImageHeader::YResolution);
+    header.thumbnailResolutionUnit = thumbnail.value(QExifImageHeader::ResolutionUnit);
+    header.thumbnailOrientation = thumbnail.value(QExifImageHeader::Orientation);
+}
+
+}
 
 QExifImageHeader::QExifImageHeader() : d(new QExifImageHeaderPrivate) {}
 
@@ -369,172 +588,23 @@ QByteArray QExifImageHeader::extractExifData(QIODevice* device) const
         LARK_CRITICAL << "null device";
         return QByteArray();
     }
-    if (device->read(2) != QByteArray("\xFF\xD8", 2))
+    JpegSegmentReader segments(device);
+    if (!segments.readStartOfImage())
         return QByteArray();
-
-    auto readU16 = [device](quint16& value) {
-        uchar b[2];
-        if (device->read(reinterpret_cast<char*>(b), 2) != 2)
-            return false;
-        value = quint16((b[0] << 8) | b[1]);
-        return true;
-    };
-
-    quint16 marker = 0;
-    if (!readU16(marker))
-        return QByteArray();
-    while (marker != 0xFFE1) {
+    while (segments.next()) {
+        if (segments.marker() == MARKER_APP1) {
+            // "Exif", two zero bytes, the TIFF data; a segment cut short gives what there is.
+            QByteArray payload;
+            segments.readPayload(&payload);
+            if (payload.size() < 6 || !payload.startsWith("Exif"))
+                return QByteArray();
+            return payload.mid(6);
+        }
         // The image data starts at SOS; no EXIF segment may follow it.
-        if (device->atEnd() || marker == 0xFFDA || marker == 0xFFD9)
-            return QByteArray();
-        quint16 length = 0;
-        if (!readU16(length) || length < 2)
-            return QByteArray();
-        if (length > 2 && device->skip(length - 2) != length - 2)
-            return QByteArray();
-        if (!readU16(marker))
+        if (segments.marker() == MARKER_SOS || segments.marker() == MARKER_EOI || !segments.skipPayload())
             return QByteArray();
     }
-
-    quint16 length = 0;
-    if (!readU16(length) || length < 8)
-        return QByteArray();
-    if (device->read(4) != "Exif")
-        return QByteArray();
-    if (device->skip(2) != 2)
-        return QByteArray();
-    return device->read(length - 8);
-}
-
-QList<ExifIfdEntry> QExifImageHeader::readIfdEntries(Reader& reader) const
-{
-    QList<ExifIfdEntry> entries;
-    if (!reader.fits(reader.pos, 2))
-        return entries;
-    const quint32 count = reader.u16(reader.pos);
-    reader.pos += 2;
-    // A count larger than the data can hold reads only the entries that are there.
-    const quint32 available = quint32((quint64(reader.data.size()) - reader.pos) / 12);
-    const quint32 n = std::min(count, available);
-    entries.reserve(int(n));
-    for (quint32 i = 0; i < n; ++i) {
-        const uchar* p = reader.at(reader.pos);
-        ExifIfdEntry entry;
-        entry.tag = reader.u16(p);
-        entry.type = reader.u16(p + 2);
-        entry.count = reader.u32(p + 4);
-        std::copy(p + 8, p + 12, entry.field);
-        entry.offset = reader.u32(p + 8);
-        entries.append(entry);
-        reader.pos += 12;
-    }
-    return entries;
-}
-
-QExifValue QExifImageHeader::readIfdValue(Reader& reader, const ExifIfdEntry& entry) const
-{
-    const quint32 count = entry.count;
-    const uchar* inlineBytes = reinterpret_cast<const uchar*>(entry.field);
-    // Out-of-line data must lie within the data and within the budget; else the entry is dropped.
-    auto outOfLine = [&](quint64 size) -> const uchar* {
-        if (!reader.fits(entry.offset, size) || !reader.spend(size))
-            return nullptr;
-        return reader.at(entry.offset);
-    };
-
-    switch (entry.type) {
-    case QExifValue::Byte: {
-        const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
-        if (!p)
-            return QExifValue();
-        return QExifValue(QVector<quint8>(p, p + count));
-    }
-    case QExifValue::Ascii: {
-        if (count == 0)
-            return QExifValue(QString());
-        const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
-        if (!p)
-            return QExifValue();
-        // The text ends at the first NUL; cameras also write it without any, or with several.
-        const uchar* end = std::find(p, p + count, uchar(0));
-        return QExifValue(QString::fromLatin1(reinterpret_cast<const char*>(p), int(end - p)));
-    }
-    case QExifValue::Short: {
-        const uchar* p = count <= 2 ? inlineBytes : outOfLine(quint64(count) * 2);
-        if (!p)
-            return QExifValue();
-        QVector<quint16> values(static_cast<int>(count));
-        for (quint32 i = 0; i < count; ++i)
-            values[int(i)] = reader.u16(p + 2 * i);
-        return QExifValue(values);
-    }
-    case QExifValue::Long:
-    case QExifValue::SignedLong: {
-        QVector<quint32> values;
-        if (count == 1) {
-            values.append(entry.offset);
-        } else if (count > 1) {
-            const uchar* p = outOfLine(quint64(count) * 4);
-            if (!p)
-                return QExifValue();
-            values.resize(int(count));
-            for (quint32 i = 0; i < count; ++i)
-                values[int(i)] = reader.u32(p + 4 * i);
-        }
-        if (entry.type == QExifValue::Long)
-            return QExifValue(values);
-        return QExifValue(QVector<qint32>(values.cbegin(), values.cend()));
-    }
-    case QExifValue::Rational:
-    case QExifValue::SignedRational: {
-        QVector<QExifUnsignedRational> values;
-        if (count > 0) {
-            const uchar* p = outOfLine(quint64(count) * 8);
-            if (!p)
-                return QExifValue();
-            values.resize(int(count));
-            for (quint32 i = 0; i < count; ++i)
-                values[int(i)] = qMakePair(reader.u32(p + 8 * i), reader.u32(p + 8 * i + 4));
-        }
-        if (entry.type == QExifValue::Rational)
-            return QExifValue(values);
-        QVector<QExifSignedRational> signedValues;
-        signedValues.reserve(values.size());
-        for (const auto& v : values)
-            signedValues.append(qMakePair(qint32(v.first), qint32(v.second)));
-        return QExifValue(signedValues);
-    }
-    case QExifValue::Undefined: {
-        const uchar* p = count <= 4 ? inlineBytes : outOfLine(count);
-        if (!p)
-            return QExifValue();
-        return QExifValue(QByteArray(reinterpret_cast<const char*>(p), int(count)));
-    }
-    default:
-        qWarning() << "Invalid Ifd Type" << entry.type;
-        return QExifValue();
-    }
-}
-
-QExifImageHeader::ValueMap QExifImageHeader::readIfdValues(Reader& reader,
-                                                           const QList<ExifIfdEntry>& entries) const
-{
-    ValueMap values;
-    for (const ExifIfdEntry& entry : entries) {
-        const QExifValue value = readIfdValue(reader, entry);
-        const bool supported = entry.type >= 1 && entry.type <= 10 && entry.type != 6 && entry.type != 8;
-        // A supported entry whose data lies outside the TIFF data is not kept at all.
-        if (value.isNull() && supported)
-            continue;
-        values.insert(entry.tag, value);
-    }
-    return values;
-}
-
-QExifImageHeader::ValueMap QExifImageHeader::readSubIfd(Reader& reader, quint32 offset) const
-{
-    reader.pos = offset;
-    return readIfdValues(reader, readIfdEntries(reader));
+    return QByteArray();
 }
 
 bool QExifImageHeader::readTiff(QIODevice* device)
@@ -557,7 +627,7 @@ bool QExifImageHeader::readTiff(QIODevice* device)
         return false;
     d->byteOrder = bigEndian ? BigEndian : LittleEndian;
 
-    Reader reader(data, bigEndian);
+    TiffReader reader(data, bigEndian);
     if (reader.u16(2) != 42)
         return false;
     const quint32 ifd0Offset = reader.u32(4);
@@ -578,20 +648,8 @@ bool QExifImageHeader::readTiff(QIODevice* device)
     d->exifIfdValues.remove(InteroperabilityIfdPointer);
 
     // An IFD1 offset that points back at IFD0 is a loop, not a thumbnail directory.
-    if (ifd1Offset != 0 && ifd1Offset != ifd0Offset) {
-        const ValueMap thumbnail = readSubIfd(reader, ifd1Offset);
-        const QExifValue offset = thumbnail.value(JPEGInterchangeFormat);
-        const QExifValue length = thumbnail.value(JPEGInterchangeFormatLength);
-        if (offset.type() == QExifValue::Long && offset.count() == 1
-            && length.type() == QExifValue::Long && length.count() == 1
-            && reader.fits(offset.toLong(), length.toLong()) && reader.spend(length.toLong())) {
-            d->thumbnailData = data.mid(int(offset.toLong()), int(length.toLong()));
-            d->thumbnailXResolution = thumbnail.value(XResolution);
-            d->thumbnailYResolution = thumbnail.value(YResolution);
-            d->thumbnailResolutionUnit = thumbnail.value(ResolutionUnit);
-            d->thumbnailOrientation = thumbnail.value(Orientation);
-        }
-    }
+    if (ifd1Offset != 0 && ifd1Offset != ifd0Offset)
+        readThumbnailIfd(reader, ifd1Offset, *d);
     return true;
 }
 
@@ -599,6 +657,9 @@ bool QExifImageHeader::readTiff(QIODevice* device)
 // Writing
 
 namespace {
+
+// Entries of one directory as written, in order.
+typedef QList<QPair<quint16, QExifValue>> IfdEntries;
 
 quint32 padded(quint32 size)
 {
@@ -623,10 +684,8 @@ quint32 writtenCount(const QExifValue& value)
     return quint32(std::max(0, value.count()));
 }
 
-}
-
 // Bytes of a value that does not fit the 4-byte field; 0 when it fits.
-quint32 QExifImageHeader::outOfLineSize(const QExifValue& value)
+quint32 outOfLineSize(const QExifValue& value)
 {
     const quint32 count = writtenCount(value);
     switch (value.type()) {
@@ -647,13 +706,13 @@ quint32 QExifImageHeader::outOfLineSize(const QExifValue& value)
 }
 
 // Every out-of-line value keeps an even length (one zero pad byte after an odd one).
-quint32 QExifImageHeader::entrySize(const QExifValue& value)
+quint32 entrySize(const QExifValue& value)
 {
     return 12 + padded(outOfLineSize(value));
 }
 
 // Count, entries, next-directory offset and out-of-line values of one directory.
-quint32 QExifImageHeader::ifdSize(const QList<QPair<quint16, QExifValue>>& entries) const
+quint32 ifdSize(const IfdEntries& entries)
 {
     quint32 size = 2 + 4;
     for (const auto& entry : entries)
@@ -661,8 +720,16 @@ quint32 QExifImageHeader::ifdSize(const QList<QPair<quint16, QExifValue>>& entri
     return size;
 }
 
-void QExifImageHeader::writeIfdEntry(QDataStream& stream, quint16 tag, const QExifValue& value,
-                                     quint32& offset) const
+// The out-of-line values of the entries, one after the other.
+quint32 valuesSize(const IfdEntries& entries)
+{
+    quint32 size = 0;
+    for (const auto& entry : entries)
+        size += padded(outOfLineSize(entry.second));
+    return size;
+}
+
+void writeIfdEntry(QDataStream& stream, quint16 tag, const QExifValue& value, quint32& offset)
 {
     stream << tag << quint16(value.type()) << writtenCount(value);
     const quint32 size = outOfLineSize(value);
@@ -703,15 +770,14 @@ void QExifImageHeader::writeIfdEntry(QDataStream& stream, quint16 tag, const QEx
     }
 }
 
-void QExifImageHeader::writeIfdEntries(QDataStream& stream,
-                                       const QList<QPair<quint16, QExifValue>>& entries,
-                                       quint32& offset) const
+// Gives each value that does not fit inline the next offset from offset on.
+void writeIfdEntries(QDataStream& stream, const IfdEntries& entries, quint32& offset)
 {
     for (const auto& entry : entries)
         writeIfdEntry(stream, entry.first, entry.second, offset);
 }
 
-void QExifImageHeader::writeIfdValue(QDataStream& stream, const QExifValue& value) const
+void writeIfdValue(QDataStream& stream, const QExifValue& value)
 {
     const quint32 size = outOfLineSize(value);
     if (size == 0)
@@ -757,11 +823,62 @@ void QExifImageHeader::writeIfdValue(QDataStream& stream, const QExifValue& valu
         stream << quint8(0);
 }
 
-void QExifImageHeader::writeIfdValues(QDataStream& stream,
-                                      const QList<QPair<quint16, QExifValue>>& entries) const
+void writeIfdValues(QDataStream& stream, const IfdEntries& entries)
 {
     for (const auto& entry : entries)
         writeIfdValue(stream, entry.second);
+}
+
+// The entries of a map in ascending tag order, less the skipped tags.
+IfdEntries ifdEntries(const ValueMap& map, std::initializer_list<quint16> skipped = {})
+{
+    IfdEntries entries;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (std::find(skipped.begin(), skipped.end(), it.key()) == skipped.end())
+            entries.append(qMakePair(it.key(), it.value()));
+    }
+    return entries;
+}
+
+// One directory at offset start: its count, its entries, the next directory's offset (0: none),
+// then its out-of-line values.
+void writeIfd(QDataStream& stream, const IfdEntries& entries, quint32 start, quint32 next = 0)
+{
+    quint32 valueOffset = start + 2 + 12 * quint32(entries.size()) + 4;
+    stream << quint16(entries.size());
+    writeIfdEntries(stream, entries, valueOffset);
+    stream << next;
+    writeIfdValues(stream, entries);
+}
+
+// The thumbnail directory (IFD1) at offset, its entries in their fixed order, then the bytes of
+// the thumbnail itself.
+void writeThumbnailIfd(QDataStream& stream, const QExifImageHeaderPrivate& header, quint32 offset)
+{
+    auto orDefault = [](const QExifValue& value, const QExifValue& fallback) {
+        return value.isNull() ? fallback : value;
+    };
+    const QExifValue dpi(QExifUnsignedRational(72, 1));
+    IfdEntries values;
+    values << qMakePair(quint16(QExifImageHeader::XResolution), orDefault(header.thumbnailXResolution, dpi))
+           << qMakePair(quint16(QExifImageHeader::YResolution), orDefault(header.thumbnailYResolution, dpi))
+           << qMakePair(quint16(QExifImageHeader::ResolutionUnit),
+                        orDefault(header.thumbnailResolutionUnit, QExifValue(quint16(2))))
+           // Absent means upright (1); 0 is not an orientation and readers reject it.
+           << qMakePair(quint16(QExifImageHeader::Orientation),
+                        orDefault(header.thumbnailOrientation, QExifValue(quint16(1))));
+    const int count = 7;
+    const quint32 dataOffset = offset + 2 + 12 * count + 4 + valuesSize(values);
+    IfdEntries entries;
+    entries << qMakePair(quint16(QExifImageHeader::Compression), QExifValue(quint16(6))) << values
+            << qMakePair(quint16(QExifImageHeader::JPEGInterchangeFormat), QExifValue(dataOffset))
+            << qMakePair(quint16(QExifImageHeader::JPEGInterchangeFormatLength),
+                         QExifValue(quint32(header.thumbnailData.size())));
+    Q_ASSERT(entries.size() == count);
+    writeIfd(stream, entries, offset);
+    stream.writeRawData(header.thumbnailData.constData(), header.thumbnailData.size());
+}
+
 }
 
 qint64 QExifImageHeader::writeTiff(QIODevice* device) const
@@ -770,19 +887,10 @@ qint64 QExifImageHeader::writeTiff(QIODevice* device) const
         LARK_CRITICAL << "null device";
         return -1;
     }
-    typedef QList<QPair<quint16, QExifValue>> Entries;
-    auto entriesOf = [](const ValueMap& map, std::initializer_list<quint16> skipped) {
-        Entries entries;
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            if (std::find(skipped.begin(), skipped.end(), it.key()) == skipped.end())
-                entries.append(qMakePair(it.key(), it.value()));
-        }
-        return entries;
-    };
     // The directory pointers are the writer's own; values stored under their tags are not written.
-    const Entries image = entriesOf(d->imageIfdValues, {ExifIfdPointer, GpsInfoIfdPointer});
-    const Entries exif = entriesOf(d->exifIfdValues, {InteroperabilityIfdPointer});
-    const Entries gps = entriesOf(d->gpsIfdValues, {});
+    const IfdEntries image = ifdEntries(d->imageIfdValues, {ExifIfdPointer, GpsInfoIfdPointer});
+    const IfdEntries exif = ifdEntries(d->exifIfdValues, {InteroperabilityIfdPointer});
+    const IfdEntries gps = ifdEntries(d->gpsIfdValues);
     const bool hasGps = !gps.isEmpty();
     const bool hasThumbnail = !d->thumbnailData.isEmpty();
     // A directory count is 16 bits.
@@ -791,14 +899,15 @@ qint64 QExifImageHeader::writeTiff(QIODevice* device) const
         return -1;
     }
 
-    const quint32 ifd0Count = quint32(image.size()) + (hasGps ? 2 : 1);
-    quint32 imageValues = 0;
-    for (const auto& entry : image)
-        imageValues += padded(outOfLineSize(entry.second));
-    const quint32 firstImageValue = 8 + 2 + 12 * ifd0Count + 4;
-    const quint32 exifOffset = firstImageValue + imageValues;
+    // IFD0 right after the 8-byte header, then the EXIF, GPS and thumbnail directories.
+    const quint32 pointers = hasGps ? 2 : 1;
+    const quint32 exifOffset = 8 + ifdSize(image) + 12 * pointers;
     const quint32 gpsOffset = exifOffset + ifdSize(exif);
     const quint32 thumbnailOffset = gpsOffset + (hasGps ? ifdSize(gps) : 0);
+    IfdEntries ifd0 = image;
+    ifd0 << qMakePair(quint16(ExifIfdPointer), QExifValue(exifOffset));
+    if (hasGps)
+        ifd0 << qMakePair(quint16(GpsInfoIfdPointer), QExifValue(gpsOffset));
 
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -809,54 +918,12 @@ qint64 QExifImageHeader::writeTiff(QIODevice* device) const
 
     stream.writeRawData(d->byteOrder == BigEndian ? "MM" : "II", 2);
     stream << quint16(42) << quint32(8);
-
-    // IFD0
-    quint32 offset = firstImageValue;
-    stream << quint16(ifd0Count);
-    writeIfdEntries(stream, image, offset);
-    stream << quint16(ExifIfdPointer) << quint16(QExifValue::Long) << quint32(1) << exifOffset;
+    writeIfd(stream, ifd0, 8, hasThumbnail ? thumbnailOffset : 0);
+    writeIfd(stream, exif, exifOffset);
     if (hasGps)
-        stream << quint16(GpsInfoIfdPointer) << quint16(QExifValue::Long) << quint32(1) << gpsOffset;
-    stream << quint32(hasThumbnail ? thumbnailOffset : 0);
-    writeIfdValues(stream, image);
-
-    auto writeDirectory = [&](const Entries& entries, quint32 start) {
-        quint32 valueOffset = start + 2 + 12 * quint32(entries.size()) + 4;
-        stream << quint16(entries.size());
-        writeIfdEntries(stream, entries, valueOffset);
-        stream << quint32(0);
-        writeIfdValues(stream, entries);
-    };
-    writeDirectory(exif, exifOffset);
-    if (hasGps)
-        writeDirectory(gps, gpsOffset);
-
-    if (hasThumbnail) {
-        auto orDefault = [](const QExifValue& value, const QExifValue& fallback) {
-            return value.isNull() ? fallback : value;
-        };
-        const QExifValue dpi(QExifUnsignedRational(72, 1));
-        Entries values;
-        values << qMakePair(quint16(XResolution), orDefault(d->thumbnailXResolution, dpi))
-               << qMakePair(quint16(YResolution), orDefault(d->thumbnailYResolution, dpi))
-               << qMakePair(quint16(ResolutionUnit), orDefault(d->thumbnailResolutionUnit, QExifValue(quint16(2))))
-               // Absent means upright (1); 0 is not an orientation and readers reject it.
-               << qMakePair(quint16(Orientation), orDefault(d->thumbnailOrientation, QExifValue(quint16(1))));
-        quint32 valueOffset = thumbnailOffset + 2 + 7 * 12 + 4;
-        quint32 dataOffset = valueOffset;
-        for (const auto& entry : values)
-            dataOffset += padded(outOfLineSize(entry.second));
-        Entries entries;
-        entries << qMakePair(quint16(Compression), QExifValue(quint16(6))) << values
-                << qMakePair(quint16(JPEGInterchangeFormat), QExifValue(quint32(dataOffset)))
-                << qMakePair(quint16(JPEGInterchangeFormatLength),
-                             QExifValue(quint32(d->thumbnailData.size())));
-        stream << quint16(7);
-        writeIfdEntries(stream, entries, valueOffset);
-        stream << quint32(0);
-        writeIfdValues(stream, entries);
-        stream.writeRawData(d->thumbnailData.constData(), d->thumbnailData.size());
-    }
+        writeIfd(stream, gps, gpsOffset);
+    if (hasThumbnail)
+        writeThumbnailIfd(stream, *d, thumbnailOffset);
     buffer.close();
 
     const qint64 written = device->write(bytes);
@@ -931,68 +998,33 @@ bool QExifImageHeader::writeIntoJpeg(QIODevice* device) const
         return false;
     }
 
-    if (!device->seek(0) || device->read(2) != QByteArray("\xFF\xD8", 2))
+    if (!device->seek(0))
         return false;
-    auto readSegmentHead = [device](quint16& marker, quint16& length) {
-        uchar b[4];
-        if (device->read(reinterpret_cast<char*>(b), 4) != 4)
+    JpegSegmentReader segments(device);
+    if (!segments.readStartOfImage() || !segments.next())
+        return false;
+    QByteArray head("\xFF\xD8", 2);
+    // A JFIF segment stays first.
+    if (segments.marker() == MARKER_APP0) {
+        QByteArray jfif;
+        if (!segments.readPayload(&jfif) || !jfif.startsWith("JFIF"))
             return false;
-        marker = quint16((b[0] << 8) | b[1]);
-        length = quint16((b[2] << 8) | b[3]);
-        return true;
-    };
-    auto readPayload = [device](quint16 length, QByteArray& payload) {
-        if (length < 2)
+        head += jpegSegment(MARKER_APP0, jfif);
+        if (!segments.next())
             return false;
-        payload = device->read(length - 2);
-        return payload.size() == length - 2;
-    };
-    auto segmentHead = [](quint16 marker, int length) {
-        QByteArray bytes;
-        bytes.append(char(marker >> 8)).append(char(marker & 0xFF));
-        bytes.append(char((length >> 8) & 0xFF)).append(char(length & 0xFF));
-        return bytes;
-    };
-    auto segment = [&segmentHead](quint16 marker, const QByteArray& payload) {
-        return segmentHead(marker, payload.size() + 2) + payload;
-    };
-    // The old payload's size, so that the file never becomes shorter when rewritten in place.
-    auto replacing = [&payload](const QByteArray& old) {
+    }
+    if (segments.marker() == MARKER_APP1) {
+        QByteArray old;
+        if (!segments.readPayload(&old) || !old.startsWith("Exif"))
+            return false;
+        // At the old payload's size at least, so that the file never becomes shorter when
+        // rewritten in place.
         if (payload.size() < old.size())
             payload.append(QByteArray(old.size() - payload.size(), '\0'));
-    };
-
-    QByteArray head("\xFF\xD8", 2);
-    quint16 marker = 0, length = 0;
-    if (!readSegmentHead(marker, length))
-        return false;
-    if (marker == 0xFFE0) {
-        QByteArray jfif;
-        if (!readPayload(length, jfif) || !jfif.startsWith("JFIF"))
-            return false;
-        head += segment(0xFFE0, jfif);
-        quint16 nextMarker = 0, nextLength = 0;
-        if (!readSegmentHead(nextMarker, nextLength))
-            return false;
-        if (nextMarker == 0xFFE1) {
-            QByteArray old;
-            if (!readPayload(nextLength, old) || !old.startsWith("Exif"))
-                return false;
-            replacing(old);
-            head += segment(0xFFE1, payload);
-        } else {
-            head += segment(0xFFE1, payload);
-            head += segmentHead(nextMarker, nextLength);
-        }
-    } else if (marker == 0xFFE1) {
-        QByteArray old;
-        if (!readPayload(length, old) || !old.startsWith("Exif"))
-            return false;
-        replacing(old);
-        head += segment(0xFFE1, payload);
+        head += jpegSegment(MARKER_APP1, payload);
     } else {
-        head += segment(0xFFE1, payload);
-        head += segmentHead(marker, length);
+        // Inserted in front of any other segment, which follows as it was.
+        head += jpegSegment(MARKER_APP1, payload) + segments.head();
     }
     const QByteArray rest = device->readAll();
 

@@ -6,14 +6,12 @@
 #include <QByteArray>
 #include <QExplicitlySharedDataPointer>
 #include <QList>
-#include <QMap>
 #include <QPair>
 #include <QScopedPointer>
 #include <QString>
 #include <QVector>
 
 class QIODevice;
-class QDataStream;
 
 typedef QPair<quint32, quint32> QExifUnsignedRational;
 typedef QPair<qint32, qint32> QExifSignedRational;
@@ -87,7 +85,6 @@ private:
     QExplicitlySharedDataPointer<QExifValuePrivate> d;
 };
 
-struct ExifIfdEntry;
 class QExifImageHeaderPrivate;
 
 /// The EXIF block of a JPEG file: reads it into typed values and writes it back.
@@ -178,24 +175,6 @@ public:
     void setThumbnailValue(quint16 tag, const QExifValue& value);
 
 private:
-    typedef QMap<quint16, QExifValue> ValueMap;
-    class Reader;
-
-    QList<ExifIfdEntry> readIfdEntries(Reader& reader) const;
-    QExifValue readIfdValue(Reader& reader, const ExifIfdEntry& entry) const;
-    ValueMap readIfdValues(Reader& reader, const QList<ExifIfdEntry>& entries) const;
-    ValueMap readSubIfd(Reader& reader, quint32 offset) const;
-
-    void writeIfdEntry(QDataStream& stream, quint16 tag, const QExifValue& value,
-                       quint32& offset) const;
-    void writeIfdEntries(QDataStream& stream, const QList<QPair<quint16, QExifValue>>& entries,
-                         quint32& offset) const;
-    void writeIfdValue(QDataStream& stream, const QExifValue& value) const;
-    void writeIfdValues(QDataStream& stream, const QList<QPair<quint16, QExifValue>>& entries) const;
-    quint32 ifdSize(const QList<QPair<quint16, QExifValue>>& entries) const;
-    static quint32 entrySize(const QExifValue& value);
-    static quint32 outOfLineSize(const QExifValue& value);
-
     QScopedPointer<QExifImageHeaderPrivate> d;
 };
 

@@ -659,6 +659,8 @@ void tst_QExifImageHeader::writeIntoJpegCases_data()
                                    << false << 0 << 0;
     QTest::newRow("APP1 not EXIF") << jpeg.left(2) + xmp + jpeg.mid(2 + app0) << false << 0 << 0;
     QTest::newRow("JFIF then XMP") << jpeg.left(2 + app0) + xmp + jpeg.mid(2 + app0) << false << 0 << 0;
+    QTest::newRow("JFIF then a length below 2")
+        << jpeg.left(2 + app0) + QByteArray("\xFF\xDB\x00\x01", 4) + jpeg.mid(2 + app0) << false << 0 << 0;
     QTest::newRow("not a JPEG") << QByteArray("GIF89a and more bytes") << false << 0 << 0;
     QTest::newRow("SOI only") << QByteArray("\xFF\xD8", 2) << false << 0 << 0;
 }
