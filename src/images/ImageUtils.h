@@ -23,6 +23,7 @@ class LARKUTILS_EXPORT ImageUtils : public QObject
     Q_OBJECT
 
 public:
+    /// How copyImageFile treats a copy.
     enum OptionImageCopy {
         OptionApplyExifRotation = 0x01,
         OptionProgressive = 0x02,
@@ -34,11 +35,15 @@ public:
     };
     Q_DECLARE_FLAGS(OptionsImageCopy, OptionImageCopy)
 
-    /// Default and high JPEG quality, side of the placeholder for empty images, web suffixes.
+    /// JPEG quality of the copies.
     static const int DEFAULT_JPEG_COMPRESSION = 80;
+    /// JPEG quality with OptionHighQuality.
     static const int HIGH_QUALITY_JPEG_COMPRESSION = 85;
+    /// Side of the placeholder image written for an empty image.
     static const int PLACEHOLDER_SIDE = 20;
+    /// The suffixes of the image formats that web pages show.
     static const QStringList WEB_IMAGE_SUFFIXES;
+    /// The suffix of vector images ("svg").
     static const QString VECTOR_SUFFIX;
 
     /// Only for the translation context and meta-object: every operation is static.

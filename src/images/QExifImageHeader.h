@@ -22,6 +22,7 @@ class QExifValuePrivate;
 class LARKUTILS_EXPORT QExifValue
 {
 public:
+    /// The TIFF field types, by their codes.
     enum Type {
         Byte = 1,
         Ascii = 2,
@@ -35,6 +36,7 @@ public:
 
     /// The null value: type Byte, count 0.
     QExifValue();
+    ///@{
     /// A value of the argument's elements: Byte, Ascii (count = length + 1), Short, Long,
     /// SignedLong, Rational, SignedRational or Undefined (a QByteArray).
     QExifValue(const QVector<quint8>& value);
@@ -49,10 +51,13 @@ public:
     QExifValue(const QVector<QExifUnsignedRational>& value);
     QExifValue(const QVector<QExifSignedRational>& value);
     QExifValue(const QByteArray& value);
+    ///@}
+    ///@{
     /// Copies share the same immutable data.
     QExifValue(const QExifValue& other);
     QExifValue& operator=(const QExifValue& other);
     ~QExifValue();
+    ///@}
 
     /// True for the shared null value only.
     bool isNull() const;
@@ -69,6 +74,7 @@ public:
     QByteArray toByteArray() const;
     /// The Ascii text, else an empty string.
     QString toString() const;
+    ///@{
     /// The elements when the type matches, else an empty vector.
     QVector<quint8> toByteVector() const;
     QVector<quint16> toShortVector() const;
@@ -76,10 +82,13 @@ public:
     QVector<qint32> toSignedLongVector() const;
     QVector<QExifUnsignedRational> toRationalVector() const;
     QVector<QExifSignedRational> toSignedRationalVector() const;
+    ///@}
 
+    ///@{
     /// Same type, count and elements.
     bool operator==(const QExifValue& other) const;
     bool operator!=(const QExifValue& other) const { return !(*this == other); }
+    ///@}
 
 private:
     QExplicitlySharedDataPointer<QExifValuePrivate> d;
@@ -91,6 +100,7 @@ class QExifImageHeaderPrivate;
 class LARKUTILS_EXPORT QExifImageHeader
 {
 public:
+    /// The byte order of TIFF data ("II" or "MM").
     enum ByteOrder { LittleEndian, BigEndian };
 
     /// Tag numbers with a role in reading and writing.
@@ -125,9 +135,11 @@ public:
     /// Empties the three directories and the thumbnail.
     void clear();
 
+    ///@{
     /// Byte order of the TIFF data: the one read, or the one writeTiff uses.
     ByteOrder byteOrder() const;
     void setByteOrder(ByteOrder order);
+    ///@}
 
     /// Reads the EXIF block of a JPEG file; false when it cannot be opened or holds none.
     bool readFromJpeg(const QString& fileName);
@@ -147,10 +159,12 @@ public:
     /// Writes the TIFF structure; returns the number of bytes written (-1 on a device error).
     qint64 writeTiff(QIODevice* device) const;
 
+    ///@{
     /// Tags of the main image directory (IFD0), the EXIF directory and the GPS directory.
     QList<quint16> imageTags() const;
     QList<quint16> extendedTags() const;
     QList<quint16> gpsTags() const;
+    ///@}
 
     /// The value of a tag of IFD0, or the null value.
     QExifValue value(quint16 tag) const;
