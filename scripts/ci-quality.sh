@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # The quality passes of CI, after the plain build and test run:
+#  0. the ABI of both libraries against the baselines in abi/, and the reference with no doxygen warning;
 #  1. the whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer (leaks on);
 #  2. the thread, watcher and mirror tests built with ThreadSanitizer;
 #  3. the library, the demo and the EXIF fuzz target built with Clang, warnings as errors;
@@ -12,6 +13,14 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-180}
 
 stamp() { date +%s; }
 report() { echo "== $1: $(( $(stamp) - $2 )) s"; }
+
+t=$(stamp)
+bash scripts/abi-check.sh build
+cmake --build build --target docs
+if [ -s build/docs/warnings.txt ]; then
+  echo "doxygen warnings:"; cat build/docs/warnings.txt; exit 1
+fi
+report "ABI check and reference" "$t"
 
 t=$(stamp)
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKUTILS_WERROR=ON \
