@@ -25,9 +25,8 @@ bool homeIsDeveloperPrivate()
     return QDir::homePath().contains(QLatin1String("ulvomarke"));
 }
 
-} // namespace
-
-QString ApplicationUtils::noEmptyStandardLocations(QStandardPaths::StandardLocation location)
+// The first location of that kind that is not empty, with a "/" at the end.
+QString noEmptyStandardLocations(QStandardPaths::StandardLocation location)
 {
     const QStringList locations = QStandardPaths::standardLocations(location);
     for (const QString& entry : locations) {
@@ -36,6 +35,8 @@ QString ApplicationUtils::noEmptyStandardLocations(QStandardPaths::StandardLocat
     }
     return QString();
 }
+
+} // namespace
 
 QString ApplicationUtils::pathDocuments()
 {

@@ -56,9 +56,6 @@ public:
     /// A new copy owned by the caller, Qt's platform formats stored under their native name.
     /// Null (logged) for a null source.
     static QMimeData* mimeDataCopy(const QMimeData* source);
-
-private:
-    static QString noEmptyStandardLocations(QStandardPaths::StandardLocation location);
 };
 
 #endif // APPLICATIONUTILS_H
