@@ -71,6 +71,41 @@ EntryKind kindOfMode(mode_t mode)
     return EntryKind::Other;
 }
 
+// The kind readdir recorded for entry; false for a link or an unknown type, which need a stat.
+bool kindOfEntryType(const dirent* entry, EntryKind& kind)
+{
+#ifdef DT_UNKNOWN
+    switch (entry->d_type) {
+    case DT_REG:
+        kind = EntryKind::File;
+        return true;
+    case DT_DIR:
+        kind = EntryKind::Folder;
+        return true;
+    case DT_FIFO:
+        kind = EntryKind::Fifo;
+        return true;
+    case DT_SOCK:
+        kind = EntryKind::Socket;
+        return true;
+    case DT_CHR:
+    case DT_BLK:
+        kind = EntryKind::Device;
+        return true;
+    case DT_UNKNOWN:
+    case DT_LNK:
+        return false;
+    default:
+        kind = EntryKind::Other;
+        return true;
+    }
+#else
+    Q_UNUSED(entry);
+    Q_UNUSED(kind);
+    return false;
+#endif
+}
+
 QString errnoText(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
@@ -304,7 +339,27 @@ QString linkTarget(const QString& path)
     return QFileInfo(path).canonicalFilePath();
 }
 
-FolderListing listFolder(const QString& folder, bool includeHidden)
+FolderIdentity folderIdentity(const QString& path)
+{
+    FolderIdentity identity;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return identity;
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(canonical).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return identity;
+    identity.device = quint64(st.st_dev);
+    identity.inode = quint64(st.st_ino);
+#else
+    if (!QFileInfo(canonical).isDir())
+        return identity;
+#endif
+    identity.canonical = canonical;
+    return identity;
+}
+
+FolderListing listFolder(const QString& folder, bool includeHidden, ListingKinds kinds)
 {
     FolderListing listing;
 #ifdef Q_OS_UNIX
@@ -322,14 +377,16 @@ FolderListing listFolder(const QString& folder, bool includeHidden)
             continue;
         EntryInfo info;
         info.isHidden = raw[0] == '.';
-        struct stat st;
-        if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone meanwhile
-        info.isLink = S_ISLNK(st.st_mode);
-        if (!info.isLink)
-            info.kind = kindOfMode(st.st_mode);
-        else if (::fstatat(fd, raw, &st, 0) == 0)
-            info.kind = kindOfMode(st.st_mode);
+        if (kinds != ListingKinds::EntryType || !kindOfEntryType(entry, info.kind)) {
+            struct stat st;
+            if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;  // gone meanwhile
+            info.isLink = S_ISLNK(st.st_mode);
+            if (!info.isLink)
+                info.kind = kindOfMode(st.st_mode);
+            else if (::fstatat(fd, raw, &st, 0) == 0)
+                info.kind = kindOfMode(st.st_mode);
+        }
         const QByteArray rawName(raw);
         const QString name = QFile::decodeName(rawName);
         if (QFile::encodeName(name) != rawName)
@@ -339,6 +396,7 @@ FolderListing listFolder(const QString& folder, bool includeHidden)
     }
     ::closedir(dir);
 #else
+    Q_UNUSED(kinds);
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!dir.exists())
         return listing;
