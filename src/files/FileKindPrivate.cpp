@@ -74,31 +74,11 @@ EntryKind kindOfMode(mode_t mode)
 // The kind readdir recorded for entry; false for a link or an unknown type, which need a stat.
 bool kindOfEntryType(const dirent* entry, EntryKind& kind)
 {
-#ifdef DT_UNKNOWN
-    switch (entry->d_type) {
-    case DT_REG:
-        kind = EntryKind::File;
-        return true;
-    case DT_DIR:
-        kind = EntryKind::Folder;
-        return true;
-    case DT_FIFO:
-        kind = EntryKind::Fifo;
-        return true;
-    case DT_SOCK:
-        kind = EntryKind::Socket;
-        return true;
-    case DT_CHR:
-    case DT_BLK:
-        kind = EntryKind::Device;
-        return true;
-    case DT_UNKNOWN:
-    case DT_LNK:
+#if defined(DT_UNKNOWN) && defined(DTTOIF)
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
         return false;
-    default:
-        kind = EntryKind::Other;
-        return true;
-    }
+    kind = kindOfMode(DTTOIF(entry->d_type));
+    return true;
 #else
     Q_UNUSED(entry);
     Q_UNUSED(kind);
