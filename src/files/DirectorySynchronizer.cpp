@@ -1,16 +1,13 @@
 #include "DirectorySynchronizer.h"
 
 #include "DirectoryWatcher.h"
+#include "FileKindPrivate.h"
 #include "FileUtils.h"
 #include "LarkLog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -21,85 +18,62 @@ namespace {
 
 enum class SourceCheck { Copy, Missing, Special, Outside, IntoDestination };
 
-// Both paths canonical.
-bool isInside(const QString& path, const QString& folder)
-{
-    if (folder == QLatin1String("/"))
-        return path.startsWith(QLatin1Char('/'));
-    return path.startsWith(folder) && (path.size() == folder.size() || path.at(folder.size()) == QLatin1Char('/'));
-}
-
-// The absolute path with every existing part resolved (links, ".."), also for a path that does
-// not exist yet.
-QString resolvedPath(const QString& path)
-{
-    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    QString rest;
-    while (true) {
-        const QString canonical = QFileInfo(existing).canonicalFilePath();
-        if (!canonical.isEmpty())
-            return canonical == QLatin1String("/") && !rest.isEmpty() ? rest : canonical + rest;
-        const int slash = existing.lastIndexOf(QLatin1Char('/'));
-        if (slash <= 0)
-            return existing + rest;
-        rest = existing.mid(slash) + rest;
-        existing = existing.left(slash);
-    }
-}
-
-// Where the system tells it, the identity of a folder, which one made anew in its place does
-// not share; 0 and 0 elsewhere.
-bool folderIdentity(const QString& canonical, quint64& device, quint64& inode)
-{
-    device = inode = 0;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    if (::stat(QFile::encodeName(canonical).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    device = quint64(st.st_dev);
-    inode = quint64(st.st_ino);
-    return true;
-#else
-    return QFileInfo(canonical).isDir();
-#endif
-}
-
-// A FIFO, a socket or a device (links followed). A folder is none: its copy fails plainly.
-bool isSpecialFile(const QString& canonical)
-{
-#ifdef Q_OS_UNIX
-    struct stat st;
-    return ::stat(QFile::encodeName(canonical).constData(), &st) == 0
-        && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode));
-#else
-    const QFileInfo info(canonical);
-    return info.exists() && !info.isFile() && !info.isDir();
-#endif
-}
-
+// source and destination canonical. A folder is not special: its copy fails plainly.
 SourceCheck checkSource(const QString& file, const QString& source, const QString& destination)
 {
     const QString canonical = QFileInfo(file).canonicalFilePath();
     if (canonical.isEmpty())
         return SourceCheck::Missing;
-    if (isInside(canonical, destination))
+    if (LarkFiles::isInside(canonical, destination))
         return SourceCheck::IntoDestination;
-    if (!isInside(canonical, source))
+    if (!LarkFiles::isInside(canonical, source))
         return SourceCheck::Outside;
-    return isSpecialFile(canonical) ? SourceCheck::Special : SourceCheck::Copy;
+    return LarkFiles::isSpecial(LarkFiles::entryInfo(canonical).kind) ? SourceCheck::Special : SourceCheck::Copy;
 }
 
 // ---------------------------------------------------------------------------------------------
 
 } // namespace
 
+class DirectorySynchronizerPrivate
+{
+public:
+    QString destinationPath(const QString& file) const;
+    bool sourceIsIntact() const;
+
+    QString mSource;
+    QString mDestination;
+    // Both folders with their links resolved, and the identity of the source at startWatcher:
+    // nothing from outside the source, nor from inside the destination, is copied, and nothing
+    // is done for a source that moved away.
+    QString mCanonicalSource;
+    QString mCanonicalDestination;
+    LarkFiles::FolderIdentity mSourceIdentity;
+    DirectoryWatcher* mWatcher = nullptr;
+};
+
+// False when the source is no longer the folder mirrored at startWatcher (moved away, removed,
+// or another one made in its place): what is reported then comes from the tree that moved.
+bool DirectorySynchronizerPrivate::sourceIsIntact() const
+{
+    return !mCanonicalSource.isEmpty() && LarkFiles::folderIdentity(mSource) == mSourceIdentity;
+}
+
+QString DirectorySynchronizerPrivate::destinationPath(const QString& file) const
+{
+    if (!file.startsWith(mSource))
+        return QString();
+    return mDestination + file.mid(mSource.length());
+}
+
 DirectorySynchronizer::DirectorySynchronizer(QObject* parent)
     : QObject(parent)
-    , mWatcher(new DirectoryWatcher(this))
+    , d(new DirectorySynchronizerPrivate)
 {
-    connect(mWatcher, SIGNAL(deletedFile(QString)), this, SLOT(onFileDeleted(QString)));
-    connect(mWatcher, SIGNAL(addedFiles(QString)), this, SLOT(onFileAddedOrModified(QString)));
-    connect(mWatcher, SIGNAL(modifiedFile(QString)), this, SLOT(onFileAddedOrModified(QString)));
+    d->mWatcher = new DirectoryWatcher(this);
+    connect(d->mWatcher, SIGNAL(deletedFile(QString)), this, SLOT(onFileDeleted(QString)));
+    connect(d->mWatcher, SIGNAL(addedFiles(QString)), this, SLOT(onFileAddedOrModified(QString)));
+    connect(d->mWatcher, SIGNAL(modifiedFile(QString)), this, SLOT(onFileAddedOrModified(QString)));
 }
 
 DirectorySynchronizer::~DirectorySynchronizer() = default;
@@ -109,9 +83,9 @@ bool DirectorySynchronizer::fullSync(const QString& source, const QString& desti
     if (QFileInfo(source).isDir()) { // a missing source is told by the copy
         // A destination inside the source would be copied into itself again and again; a source
         // inside the destination would be removed with the destination's old content.
-        const QString from = resolvedPath(source);
-        const QString to = resolvedPath(destination);
-        if (isInside(to, from) || isInside(from, to)) {
+        const QString from = LarkFiles::resolvedPath(source);
+        const QString to = LarkFiles::resolvedPath(destination);
+        if (LarkFiles::isInside(to, from) || LarkFiles::isInside(from, to)) {
             LARK_CRITICAL << "cannot mirror" << from << "into" << to << "(one folder holds the other)";
             LARK_CRITICAL << "FullSync fail";
             return false;
@@ -126,12 +100,12 @@ bool DirectorySynchronizer::fullSync(const QString& source, const QString& desti
 
 bool DirectorySynchronizer::startWatcher(const QString& source, const QString& destination)
 {
-    mSource = QDir::cleanPath(source);
-    mDestination = QDir::cleanPath(destination);
-    mCanonicalSource.clear();
+    d->mSource = QDir::cleanPath(source);
+    d->mDestination = QDir::cleanPath(destination);
+    d->mCanonicalSource.clear();
     if (!checkDirs())
         return false;
-    if (!mWatcher->setPath(mSource)) {
+    if (!d->mWatcher->setPath(d->mSource)) {
         emit error(QStringLiteral("Watcher fail"));
         LARK_CRITICAL << "Watcher fail";
         return false;
@@ -141,53 +115,34 @@ bool DirectorySynchronizer::startWatcher(const QString& source, const QString& d
 
 bool DirectorySynchronizer::checkDirs()
 {
-    if (!QFileInfo(mSource).isDir()) {
-        const QString text = mSource + QStringLiteral(" doesn't exist");
+    if (!QFileInfo(d->mSource).isDir()) {
+        const QString text = d->mSource + QStringLiteral(" doesn't exist");
         emit error(text);
         LARK_CRITICAL << text;
         return false;
     }
-    const QString canonicalSource = resolvedPath(mSource);
-    const QString canonicalDestination = resolvedPath(mDestination);
-    if (isInside(canonicalDestination, canonicalSource)) {
+    const QString canonicalSource = LarkFiles::resolvedPath(d->mSource);
+    const QString canonicalDestination = LarkFiles::resolvedPath(d->mDestination);
+    if (LarkFiles::isInside(canonicalDestination, canonicalSource)) {
         // Every copy would be a new file of the source, mirrored again below itself.
-        const QString text = mDestination + QStringLiteral(" is inside ") + mSource;
+        const QString text = d->mDestination + QStringLiteral(" is inside ") + d->mSource;
         emit error(text);
         LARK_CRITICAL << text;
         return false;
     }
-    mCanonicalSource = canonicalSource;
-    mCanonicalDestination = canonicalDestination;
-    folderIdentity(mCanonicalSource, mSourceDevice, mSourceInode);
+    d->mCanonicalSource = canonicalSource;
+    d->mCanonicalDestination = canonicalDestination;
+    d->mSourceIdentity = LarkFiles::folderIdentity(d->mSource);
     return true;
-}
-
-// False when the source is no longer the folder mirrored at startWatcher (moved away, removed,
-// or another one made in its place): what is reported then comes from the tree that moved.
-bool DirectorySynchronizer::sourceIsIntact() const
-{
-    if (mCanonicalSource.isEmpty() || QFileInfo(mSource).canonicalFilePath() != mCanonicalSource)
-        return false;
-    quint64 device = 0;
-    quint64 inode = 0;
-    folderIdentity(mCanonicalSource, device, inode);
-    return device == mSourceDevice && inode == mSourceInode;
-}
-
-QString DirectorySynchronizer::destinationPath(const QString& file) const
-{
-    if (!file.startsWith(mSource))
-        return QString();
-    return mDestination + file.mid(mSource.length());
 }
 
 void DirectorySynchronizer::onFileAddedOrModified(const QString& file)
 {
-    if (!sourceIsIntact()) {
+    if (!d->sourceIsIntact()) {
         LARK_WARNING << "source folder moved or replaced, change not mirrored :" << file;
         return;
     }
-    switch (checkSource(file, mCanonicalSource, mCanonicalDestination)) {
+    switch (checkSource(file, d->mCanonicalSource, d->mCanonicalDestination)) {
     case SourceCheck::Special:
         LARK_WARNING << "special file (FIFO, socket or device) not mirrored :" << file;
         return;
@@ -201,7 +156,7 @@ void DirectorySynchronizer::onFileAddedOrModified(const QString& file)
     case SourceCheck::Missing: // gone meanwhile: the copy says so
         break;
     }
-    const QString destination = destinationPath(file);
+    const QString destination = d->destinationPath(file);
     if (destination.isEmpty() || !FileUtils::fileMkPath(destination, nullptr)
         || !FileUtils::forceCopy(file, destination)) {
         emit error(QStringLiteral("unable to copy ") + file);
@@ -212,11 +167,11 @@ void DirectorySynchronizer::onFileAddedOrModified(const QString& file)
 
 void DirectorySynchronizer::onFileDeleted(const QString& file)
 {
-    if (!sourceIsIntact()) {
+    if (!d->sourceIsIntact()) {
         LARK_WARNING << "source folder moved or replaced, removal not mirrored :" << file;
         return;
     }
-    const QString destination = destinationPath(file);
+    const QString destination = d->destinationPath(file);
     if (destination.isEmpty() || !QFile::remove(destination)) {
         emit error(QStringLiteral("unable to remove ") + destination);
         return;

@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QString>
 
-class DirectoryWatcher;
+#include <memory>
+
+class DirectorySynchronizerPrivate;
 
 /// One-way mirror of a folder: a full copy on demand, then every file added, changed or removed
 /// in the source is copied or removed at the same place in the destination. Folders are never
@@ -38,20 +40,11 @@ private slots:
     void onFileAddedOrModified(const QString& file);
 
 private:
+    /// Checks the folders given to startWatcher: false, with error(), when the source is missing
+    /// or holds the destination.
     bool checkDirs();
-    QString destinationPath(const QString& file) const;
-    bool sourceIsIntact() const;
 
-    QString mSource;
-    QString mDestination;
-    // Both folders with their links resolved, and the identity of the source at startWatcher:
-    // nothing from outside the source, nor from inside the destination, is copied, and nothing
-    // is done for a source that moved away.
-    QString mCanonicalSource;
-    QString mCanonicalDestination;
-    quint64 mSourceDevice = 0;
-    quint64 mSourceInode = 0;
-    DirectoryWatcher* mWatcher;
+    std::unique_ptr<DirectorySynchronizerPrivate> d;
 };
 
 #endif // DIRECTORYSYNCHRONIZER_H

@@ -4,11 +4,11 @@
 #include "larkutils_export.h"
 
 #include <QObject>
-#include <QSet>
 #include <QString>
-#include <QVector>
 
-class QFileSystemWatcher;
+#include <memory>
+
+class DirectoryWatcherPrivate;
 
 /// Watches a whole folder tree and reports, one file at a time, the files added, modified and
 /// deleted in it (hidden files excepted). FIFOs, sockets, devices, links leading out of the tree
@@ -41,31 +41,17 @@ private slots:
     void onFilemod(const QString& file);
 
 private:
+    /// Puts the tree at dir under watch and reports its files not watched before; false when a
+    /// path of it could not be watched.
     bool addDir(const QString& dir);
-    QStringList watchFiles(const QStringList& fresh, QStringList& refused);
-    QFileSystemWatcher* shardWithRoom();
+    /// False, once with a critical message, when the watched folder is no longer the one given to
+    /// setPath (removed, renamed or replaced); watching stops then.
     bool rootIsIntact();
-    void stopWatching();
+    /// Warns once about an entry left out (a special file, a link out of the tree, or count names
+    /// of the folder path that are no valid text).
     void warnSkipped(const QString& path, int reason, int count);
 
-    /// Watches the folders and the first files; more files go to further watchers (its children)
-    /// because Qt checks every path it is given against the whole list of its watcher.
-    QFileSystemWatcher* mWatcher;
-    QVector<QFileSystemWatcher*> mShards; // the watchers of files, mWatcher first
-    QString mPath;
-    /// Folders whose deferred re-scan is already queued: one is enough for a burst.
-    QSet<QString> mPendingRescans;
-    // The files the watcher watches, kept beside its list so that a re-scan does not rebuild it.
-    QSet<QString> mWatchedFiles;
-    quint64 mGeneration = 0; // counts setPath calls, so that a stale deferred pass is dropped
-    // The watched folder as it was at setPath: a notification from a tree moved away (or from
-    // the folder made anew in its place) must not be taken for a change of the watched one.
-    QString mCanonicalRoot;
-    quint64 mRootDevice = 0;
-    quint64 mRootInode = 0;
-    QSet<QString> mSkipped; // entries left out and already warned about
-    QSet<QString> mRefused; // paths whose watch was refused, already told
-    QString mParentFolder; // watched too: the watched folder's own renaming shows only there
+    std::unique_ptr<DirectoryWatcherPrivate> d;
 };
 
 #endif // DIRECTORYWATCHER_H

@@ -71,6 +71,21 @@ EntryKind kindOfMode(mode_t mode)
     return EntryKind::Other;
 }
 
+// The kind readdir recorded for entry; false for a link or an unknown type, which need a stat.
+bool kindOfEntryType(const dirent* entry, EntryKind& kind)
+{
+#if defined(DT_UNKNOWN) && defined(DTTOIF)
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK)
+        return false;
+    kind = kindOfMode(DTTOIF(entry->d_type));
+    return true;
+#else
+    Q_UNUSED(entry);
+    Q_UNUSED(kind);
+    return false;
+#endif
+}
+
 QString errnoText(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
@@ -304,7 +319,27 @@ QString linkTarget(const QString& path)
     return QFileInfo(path).canonicalFilePath();
 }
 
-FolderListing listFolder(const QString& folder, bool includeHidden)
+FolderIdentity folderIdentity(const QString& path)
+{
+    FolderIdentity identity;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return identity;
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(canonical).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return identity;
+    identity.device = quint64(st.st_dev);
+    identity.inode = quint64(st.st_ino);
+#else
+    if (!QFileInfo(canonical).isDir())
+        return identity;
+#endif
+    identity.canonical = canonical;
+    return identity;
+}
+
+FolderListing listFolder(const QString& folder, bool includeHidden, ListingKinds kinds)
 {
     FolderListing listing;
 #ifdef Q_OS_UNIX
@@ -322,14 +357,16 @@ FolderListing listFolder(const QString& folder, bool includeHidden)
             continue;
         EntryInfo info;
         info.isHidden = raw[0] == '.';
-        struct stat st;
-        if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone meanwhile
-        info.isLink = S_ISLNK(st.st_mode);
-        if (!info.isLink)
-            info.kind = kindOfMode(st.st_mode);
-        else if (::fstatat(fd, raw, &st, 0) == 0)
-            info.kind = kindOfMode(st.st_mode);
+        if (kinds != ListingKinds::EntryType || !kindOfEntryType(entry, info.kind)) {
+            struct stat st;
+            if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;  // gone meanwhile
+            info.isLink = S_ISLNK(st.st_mode);
+            if (!info.isLink)
+                info.kind = kindOfMode(st.st_mode);
+            else if (::fstatat(fd, raw, &st, 0) == 0)
+                info.kind = kindOfMode(st.st_mode);
+        }
         const QByteArray rawName(raw);
         const QString name = QFile::decodeName(rawName);
         if (QFile::encodeName(name) != rawName)
@@ -339,6 +376,7 @@ FolderListing listFolder(const QString& folder, bool includeHidden)
     }
     ::closedir(dir);
 #else
+    Q_UNUSED(kinds);
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!dir.exists())
         return listing;

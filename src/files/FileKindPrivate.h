@@ -67,6 +67,21 @@ bool isInside(const QString& path, const QString& folder);
 // Where the link at path finally leads, resolved; empty for a dangling link or a loop.
 QString linkTarget(const QString& path);
 
+// A folder as it is now: its canonical path (empty when no folder is there) and, where the system
+// tells it, its device and inode, which a folder made anew in its place does not share.
+struct FolderIdentity
+{
+    QString canonical;
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const FolderIdentity& other) const
+    {
+        return canonical == other.canonical && device == other.device && inode == other.inode;
+    }
+};
+
+FolderIdentity folderIdentity(const QString& path);
+
 struct FolderEntry
 {
     QString name;
@@ -87,9 +102,16 @@ struct FolderListing
     QVector<RawEntry> unrepresentable;   // left out of entries: no path string can reach them
 };
 
+// How a listing learns the kind of each entry.
+enum class ListingKinds {
+    Stat,       // every entry is looked at: one removed while listing is left out
+    EntryType   // the type the folder itself records, where it has one; only links and entries
+                // of unknown type are looked at (much faster on large trees)
+};
+
 // Every entry of folder except "." and "..", special files and dangling links included; hidden
 // ones only when includeHidden.
-FolderListing listFolder(const QString& folder, bool includeHidden);
+FolderListing listFolder(const QString& folder, bool includeHidden, ListingKinds kinds = ListingKinds::Stat);
 
 // Removes the entry at path whatever it is: a folder with everything in it, a link itself (never
 // what it points to). False when something could not be removed.
