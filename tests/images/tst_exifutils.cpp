@@ -265,4 +265,4 @@ void tst_ExifUtils::rewriteOnFullDisk()
 }
 
 QTEST_GUILESS_MAIN(tst_ExifUtils)
-#include "tst_ExifUtils.moc"
+#include "tst_exifutils.moc"

@@ -881,4 +881,4 @@ void tst_ImageUtils::setLabelPixmap()
 }
 
 QTEST_MAIN(tst_ImageUtils)
-#include "tst_ImageUtils.moc"
+#include "tst_imageutils.moc"
