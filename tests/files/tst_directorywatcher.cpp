@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
-#include "WatcherTestSupport.h"
+#include <SpecialEntries.h>
 
 #include <QProcess>
 
@@ -453,7 +453,7 @@ void tst_DirectoryWatcher::specialFilesAreNotReported_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("beforeSetPath");
-    for (const QString& kind : WatchTest::SpecialEntries::kinds()) {
+    for (const QString& kind : FileTest::SpecialEntries::kinds()) {
         QTest::newRow(qPrintable(kind + ", new")) << kind << false;
         QTest::newRow(qPrintable(kind + ", at setPath")) << kind << true;
     }
@@ -466,7 +466,7 @@ void tst_DirectoryWatcher::specialFilesAreNotReported()
     QTemporaryDir temp;
     const QString root = temp.path();
     const QString special = root + "/sub/special";
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     QVERIFY(QDir().mkpath(root + "/sub"));
     DirectoryWatcher watcher;
     Reports reports(watcher);
@@ -517,7 +517,7 @@ void tst_DirectoryWatcher::linksOutOfTheTreeAreNotFollowed()
     LogCapture logs;
     QVERIFY(watcher.setPath(root));
 
-    QVERIFY(WatchTest::symlink(QString(target).replace("OUT", outside), root + "/" + link));
+    QVERIFY(FileTest::symlink(QString(target).replace("OUT", outside), root + "/" + link));
     write(root + "/zz-marker.txt", "m");
     QStringList expected{root + "/zz-marker.txt"};
     for (const QString& relative : reported)
@@ -555,7 +555,7 @@ void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry()
     const QString page = root + "/page.html";
     write(page, "v1");
     write(temp.filePath("private/key"), "secret");
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     DirectoryWatcher watcher;
     Reports reports(watcher);
     LogCapture logs;
@@ -563,7 +563,7 @@ void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry()
 
     QVERIFY(QFile::remove(page));
     if (replacement == "link out")
-        QVERIFY(WatchTest::symlink(QStringLiteral("../private/key"), page));
+        QVERIFY(FileTest::symlink(QStringLiteral("../private/key"), page));
     else
         QVERIFY(entries.make(replacement, page));
     QTRY_VERIFY_WITH_TIMEOUT(reports.deleted.contains(page), 5000);
@@ -579,7 +579,7 @@ void tst_DirectoryWatcher::unreadableNamesAreWarned()
     // Qt's own listing drops such names without a word; the watcher says where they are.
     QTemporaryDir temp;
     const QString root = temp.path();
-    WatchTest::RawNames names;
+    FileTest::RawNames names;
     QVERIFY(names.write(root + "/old", "caf\xe9.txt", "latin-1 name"));
     DirectoryWatcher watcher;
     Reports reports(watcher);
@@ -624,7 +624,7 @@ void tst_DirectoryWatcher::movedRootStopsTheReports()
         if (change == "move and mkdir")
             QVERIFY(QDir().mkdir(root));
         else if (change == "move and link")
-            QVERIFY(WatchTest::symlink(moved, root));
+            QVERIFY(FileTest::symlink(moved, root));
     }
     const QString stopped = QStringLiteral("Watched folder removed, renamed or replaced");
     QTRY_VERIFY_WITH_TIMEOUT(logs.has(Logwell::LogCritical, "DirectoryWatcher::rootIsIntact", {stopped, root}), 5000);

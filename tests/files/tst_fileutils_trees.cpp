@@ -1,5 +1,6 @@
 #include "FileUtils.h"
-#include "FileTestSupport.h"
+#include "FailureFixtures.h"
+#include "TestFiles.h"
 #include "LogCapture.h"
 
 #include <QRegExp>
@@ -32,7 +33,7 @@ class TestFileUtilsTrees : public QObject
             else if (info.isDir())
                 name += "/";
             else
-                name += "=" + QString::fromUtf8(read(entry));
+                name += "=" + QString::fromUtf8(readFile(entry, UNREADABLE));
             entries.append(name);
         }
         entries.sort();
@@ -42,11 +43,11 @@ class TestFileUtilsTrees : public QObject
     // A small site: files at two levels, a hidden file and a hidden folder.
     void makeSite(const QString& root)
     {
-        QVERIFY(write(root + "/index.html", "index"));
-        QVERIFY(write(root + "/.htaccess", "deny"));
-        QVERIFY(write(root + "/images/logo.png", "logo"));
-        QVERIFY(write(root + "/images/icons/a.svg", "svg"));
-        QVERIFY(write(root + "/.git/config", "git"));
+        QVERIFY(writeFile(root + "/index.html", "index", true));
+        QVERIFY(writeFile(root + "/.htaccess", "deny", true));
+        QVERIFY(writeFile(root + "/images/logo.png", "logo", true));
+        QVERIFY(writeFile(root + "/images/icons/a.svg", "svg", true));
+        QVERIFY(writeFile(root + "/.git/config", "git", true));
     }
 
 private slots:
@@ -61,8 +62,8 @@ private slots:
     void copyDirReplace()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("dst/stale.txt"), "stale"));
-        QVERIFY(write(path("dst/images/logo.png"), "old logo"));
+        QVERIFY(writeFile(path("dst/stale.txt"), "stale", true));
+        QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
         LogCapture logs;
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), false));
         QCOMPARE(tree(path("dst")), tree(path("src")));
@@ -73,9 +74,9 @@ private slots:
     void copyDirMerge()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("dst/stale.txt"), "stale"));
-        QVERIFY(write(path("dst/images/logo.png"), "old logo"));
-        QVERIFY(write(path("dst/images/extra.png"), "extra"));
+        QVERIFY(writeFile(path("dst/stale.txt"), "stale", true));
+        QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
+        QVERIFY(writeFile(path("dst/images/extra.png"), "extra", true));
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), true));
         QStringList expected = tree(path("src"));
         expected << "images/extra.png=extra" << "stale.txt=stale";
@@ -85,7 +86,7 @@ private slots:
 
     void copyDirMissingSource()
     {
-        QVERIFY(write(path("dst/keep.txt"), "keep"));
+        QVERIFY(writeFile(path("dst/keep.txt"), "keep", true));
         LogCapture logs;
         QVERIFY(!FileUtils::copyDir(path("missing"), path("dst"), false));
         QVERIFY(logs.has(Logwell::LogCritical, FUNCTION_COPY_DIR, {path("missing"), "Doesnt exists"}));
@@ -132,14 +133,14 @@ private slots:
         QScopedPointer<Immutable> immutable;
         bool merge = true;
         if (kind == "fileCopy") {
-            QVERIFY(write(path("dst/images/logo.png"), "old logo"));
+            QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
             immutable.reset(new Immutable(path("dst/images/logo.png")));
         } else if (kind == "remove") {
-            QVERIFY(write(path("dst/locked/file"), "x"));
+            QVERIFY(writeFile(path("dst/locked/file"), "x", true));
             immutable.reset(new Immutable(path("dst/locked")));
             merge = false;
         } else {
-            QVERIFY(write(path("plain"), "file"));
+            QVERIFY(writeFile(path("plain"), "file", true));
             destination = path("plain/dst");
         }
         if (immutable && !immutable->ok())
@@ -152,7 +153,7 @@ private slots:
                      qPrintable(logs.dump()));
             QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR,
                              {"unable to copy", path("src/images/logo.png"), "to", path("dst/images/logo.png")}));
-            QCOMPARE(read(path("dst/images/logo.png")), QByteArray("old logo"));
+            QCOMPARE(readFile(path("dst/images/logo.png"), UNREADABLE), QByteArray("old logo"));
         } else if (kind == "remove") {
             QVERIFY2(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR, {"unable to removeRecursively", path("dst")}),
                      qPrintable(logs.dump()));
@@ -165,7 +166,7 @@ private slots:
     void copyDirLinks()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("outside/shared.txt"), "shared"));
+        QVERIFY(writeFile(path("outside/shared.txt"), "shared", true));
         QVERIFY(symlink("..", path("src/images/up")));           // loop back to the top
         QVERIFY(symlink(path("src"), path("src/self")));         // loop, absolute
         QVERIFY(symlink(path("outside"), path("src/outside")));  // a folder elsewhere
@@ -174,7 +175,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("dst/outside")));  // nothing from elsewhere is published
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR,
                          {"symbolic link out of the source skipped", path("src/outside")}));
-        QCOMPARE(read(path("dst/images/logo.png")), QByteArray("logo"));
+        QCOMPARE(readFile(path("dst/images/logo.png"), UNREADABLE), QByteArray("logo"));
         QVERIFY(!QFileInfo::exists(path("dst/images/up/index.html")));
         QVERIFY(!QFileInfo::exists(path("dst/self/index.html")));
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR, "symbolic link loop"));
@@ -183,10 +184,10 @@ private slots:
     void copyDirOntoLinkedDestination()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("elsewhere/precious.txt"), "precious"));
+        QVERIFY(writeFile(path("elsewhere/precious.txt"), "precious", true));
         QVERIFY(symlink(path("elsewhere"), path("dst")));
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), false));
-        QCOMPARE(read(path("elsewhere/precious.txt")), QByteArray("precious"));
+        QCOMPARE(readFile(path("elsewhere/precious.txt"), UNREADABLE), QByteArray("precious"));
         QVERIFY(!QFileInfo(path("dst")).isSymLink());
         QCOMPARE(tree(path("dst")), tree(path("src")));
     }
@@ -212,9 +213,9 @@ private slots:
         // Relative names resolve inside the temporary folder, "C:" included.
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(path()));
-        QVERIFY(write(path("folder/file.txt"), "x"));
-        QVERIFY(write(path("C:/file.txt"), "x"));
-        QVERIFY(write(path("file.txt"), "x"));
+        QVERIFY(writeFile(path("folder/file.txt"), "x", true));
+        QVERIFY(writeFile(path("C:/file.txt"), "x", true));
+        QVERIFY(writeFile(path("file.txt"), "x", true));
         const QStringList before = tree(path());
         const QString argumentPath = argument == "MISSING" ? path("missing/") : argument;
         const bool result = FileUtils::removeContentDirectory(argumentPath, true);
@@ -229,7 +230,7 @@ private slots:
     void removeContentDirectory()
     {
         makeSite(path("site"));
-        QVERIFY(write(path("outside/precious.txt"), "precious"));
+        QVERIFY(writeFile(path("outside/precious.txt"), "precious", true));
         QVERIFY(symlink(path("outside"), path("site/linked")));
         QVERIFY(symlink("..", path("site/images/up")));  // a loop back to the top
         QVERIFY(symlink(path("outside"), path("site/images/out")));
@@ -247,9 +248,9 @@ private slots:
 
     void removeContentDirectoryFailure()
     {
-        QVERIFY(write(path("site/a.txt"), "a"));
-        QVERIFY(write(path("site/b.txt"), "b"));
-        QVERIFY(write(path("site/c.txt"), "c"));
+        QVERIFY(writeFile(path("site/a.txt"), "a", true));
+        QVERIFY(writeFile(path("site/b.txt"), "b", true));
+        QVERIFY(writeFile(path("site/c.txt"), "c", true));
         Immutable immutable(path("site/b.txt"));
         if (!immutable.ok())
             QSKIP("chattr +i not supported here");
@@ -263,9 +264,9 @@ private slots:
     void oldRemoveDirectory()
     {
         // Two levels: top and sub.
-        QVERIFY(write(path("top/a.txt"), "a"));
-        QVERIFY(write(path("top/sub/file.txt"), "f"));
-        QVERIFY(write(path("top/z.txt"), "z"));
+        QVERIFY(writeFile(path("top/a.txt"), "a", true));
+        QVERIFY(writeFile(path("top/sub/file.txt"), "f", true));
+        QVERIFY(writeFile(path("top/z.txt"), "z", true));
         LogCapture logs;
         QString error;
         QVERIFY(!FileUtils::old::removeDirectory(path("top"), true, &error, 1));
@@ -290,8 +291,8 @@ private slots:
 
     void oldRemoveDirectoryFailures()
     {
-        QVERIFY(write(path("top/a.txt"), "a"));
-        QVERIFY(write(path("top/locked/file.txt"), "f"));
+        QVERIFY(writeFile(path("top/a.txt"), "a", true));
+        QVERIFY(writeFile(path("top/locked/file.txt"), "f", true));
         Immutable immutable(path("top/locked"));
         if (!immutable.ok())
             QSKIP("chattr +i not supported here");
@@ -301,7 +302,7 @@ private slots:
 
         // The folder itself cannot go once its content is gone.
         immutable.release();
-        QVERIFY(write(path("top2/file.txt"), "f"));
+        QVERIFY(writeFile(path("top2/file.txt"), "f", true));
         Immutable immutableParent(path());
         QVERIFY(immutableParent.ok());
         QVERIFY(!FileUtils::old::removeDirectory(path("top2"), true, &error, 10));
@@ -311,8 +312,8 @@ private slots:
 
     void oldRemoveDirectoryLinks()
     {
-        QVERIFY(write(path("outside/precious.txt"), "precious"));
-        QVERIFY(write(path("top/a.txt"), "a"));
+        QVERIFY(writeFile(path("outside/precious.txt"), "precious", true));
+        QVERIFY(writeFile(path("top/a.txt"), "a", true));
         QVERIFY(symlink(path("outside"), path("top/linked")));
         QVERIFY(symlink("..", path("top/up")));  // a loop back to the parent
         QVERIFY(symlink(path("outside"), path("alias")));
@@ -336,8 +337,8 @@ private slots:
         // points to outside the tree.
         QVERIFY(QDir().mkpath(path("t/empty1")));
         QVERIFY(QDir().mkpath(path("t/full/empty2")));
-        QVERIFY(write(path("t/full/file"), "x"));
-        QVERIFY(write(path("t/hiddenonly/.keep"), ""));
+        QVERIFY(writeFile(path("t/full/file"), "x", true));
+        QVERIFY(writeFile(path("t/hiddenonly/.keep"), "", true));
         QVERIFY(QDir().mkpath(path("outside/emptyTarget")));
         QVERIFY(symlink(path("outside"), path("t/link")));
         QCOMPARE(FileUtils::removeEmptyDirs(path("t"), true), 2);
@@ -371,10 +372,10 @@ private slots:
         QFETCH(QString, filter);
         QFETCH(QString, prefix);
         QFETCH(QStringList, files);
-        QVERIFY(write(path("root/x.txt"), "x"));
-        QVERIFY(write(path("root/d/y.txt"), "y"));
-        QVERIFY(write(path("root/.hidden.txt"), "h"));
-        QVERIFY(write(path("root/.hiddendir/z.txt"), "z"));
+        QVERIFY(writeFile(path("root/x.txt"), "x", true));
+        QVERIFY(writeFile(path("root/d/y.txt"), "y", true));
+        QVERIFY(writeFile(path("root/.hidden.txt"), "h", true));
+        QVERIFY(writeFile(path("root/.hiddendir/z.txt"), "z", true));
         QRegExp regExp(filter);
         QStringList list{"already there"};
         const int count = old ? FileUtils::old::listFilesInFileSystem(path("root"), list, recursive,
@@ -387,7 +388,7 @@ private slots:
 
     void listFilesEmptyPath()
     {
-        QVERIFY(write(path("x.txt"), "x"));
+        QVERIFY(writeFile(path("x.txt"), "x", true));
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(path()));
         QStringList current, older;
@@ -403,9 +404,9 @@ private slots:
 
     void listingsWithLinks()
     {
-        QVERIFY(write(path("root/x.txt"), "x"));
-        QVERIFY(write(path("root/d/y.txt"), "y"));
-        QVERIFY(write(path("outside/o.txt"), "o"));
+        QVERIFY(writeFile(path("root/x.txt"), "x", true));
+        QVERIFY(writeFile(path("root/d/y.txt"), "y", true));
+        QVERIFY(writeFile(path("outside/o.txt"), "o", true));
         QVERIFY(symlink("..", path("root/d/up")));
         QVERIFY(symlink(path("root"), path("root/d/self")));
         QVERIFY(symlink(path("outside"), path("root/out")));
@@ -452,10 +453,10 @@ private slots:
 
     void folderSize()
     {
-        QVERIFY(write(path("m/ten.txt"), "0123456789"));
-        QVERIFY(write(path("m/.ds_store"), "01234"));
-        QVERIFY(write(path("m/sub/.hidden"), "abc"));
-        QVERIFY(write(path("m/sub/deeper/two"), "ab"));
+        QVERIFY(writeFile(path("m/ten.txt"), "0123456789", true));
+        QVERIFY(writeFile(path("m/.ds_store"), "01234", true));
+        QVERIFY(writeFile(path("m/sub/.hidden"), "abc", true));
+        QVERIFY(writeFile(path("m/sub/deeper/two"), "ab", true));
         const QDateTime newest = QDateTime::currentDateTime().addSecs(3600);
         {
             QFile file(path("m/sub/deeper/two"));
@@ -489,8 +490,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, empty);
         QVERIFY(QDir().mkpath(path("empty")));
-        QVERIFY(write(path("hiddenOnly/.hidden"), "h"));
-        QVERIFY(write(path("withFile/file"), "f"));
+        QVERIFY(writeFile(path("hiddenOnly/.hidden"), "h", true));
+        QVERIFY(writeFile(path("withFile/file"), "f", true));
         QVERIFY(QDir().mkpath(path("withFolder/sub")));
         QCOMPARE(FileUtils::directoryIsEmpty(path(name)), empty);
     }

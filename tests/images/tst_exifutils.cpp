@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <FailureFixtures.h>
 #include <TestFiles.h>
 
 #include <sys/stat.h>
@@ -223,13 +224,14 @@ void tst_ExifUtils::rewriteFailureKeepsPhoto()
     const QString photo = mDir.filePath("locked/photo.jpg");
     const QByteArray original = jpegWithExif(cameraTiff(true, 8, true, true).build());
     QVERIFY(writeFile(photo, original));
-    if (QProcess::execute("chattr", {"+i", photo}) != 0)
+    FileTest::Immutable locked(photo);
+    if (!locked.ok())
         QSKIP("chattr +i is not available here");
     const bool cleared = ExifUtils::clearRotation(photo);
     QExifImageHeader header(photo);
     header.setValue(0x010E, QExifValue(QString(3000, QLatin1Char('x'))));
     const bool written = header.writeIntoJpeg(photo);
-    QProcess::execute("chattr", {"-i", photo});
+    locked.release();
     QVERIFY(!cleared);
     QVERIFY(!written);
     QCOMPARE(readFile(photo), original);

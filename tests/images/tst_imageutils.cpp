@@ -13,16 +13,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <FailureFixtures.h>
 #include <TestFiles.h>
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sys/resource.h>
 #include <zlib.h>
 
 using namespace ExifFixtures;
@@ -172,31 +171,6 @@ bool close(const QColor& a, const QColor& b, int tolerance = 40)
     return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
            && qAbs(a.blue() - b.blue()) <= tolerance;
 }
-
-// Limits the size of files this process may write while it lives (SIGXFSZ ignored: EFBIG).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        mPreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &mPrevious);
-        rlimit l = mPrevious;
-        l.rlim_cur = limit;
-        mOk = setrlimit(RLIMIT_FSIZE, &l) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &mPrevious);
-        std::signal(SIGXFSZ, mPreviousHandler);
-    }
-    bool ok() const { return mOk; }
-
-private:
-    rlimit mPrevious;
-    void (*mPreviousHandler)(int);
-    bool mOk = false;
-};
 
 }
 
@@ -482,7 +456,7 @@ void tst_ImageUtils::copyFailedWriteKeepsDestination()
     LogCapture logs;
     bool copied = true;
     {
-        FileSizeLimit limit(rlim_t(shortBy < 0 ? 100 : full - shortBy));
+        FileTest::FileSizeLimit limit(rlim_t(shortBy < 0 ? 100 : full - shortBy));
         if (!limit.ok())
             QSKIP("cannot limit the file size");
         copied = ImageUtils::copyImageFile(source, destination, false, QSize(250, 250), options, 90);
