@@ -80,30 +80,6 @@ class TestFileUtilsHostile : public QObject
         return ChildProcess::run(QStringList{"--child"} + arguments, env, timeoutMs);
     }
 
-    // Every entry below folder (hidden and special ones included, links not followed), sorted.
-    static QStringList tree(const QString& folder)
-    {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString entry = it.next();
-            const QFileInfo info = it.fileInfo();
-            QString name = entry.mid(folder.size() + 1);
-            if (info.isSymLink())
-                name += " ->";
-            else if (info.isDir())
-                name += "/";
-            else if (info.isFile())
-                name += "=" + QString::fromUtf8(readFile(entry, UNREADABLE));
-            else
-                name += " (special)";
-            entries.append(name);
-        }
-        entries.sort();
-        return entries;
-    }
-
     // The number of entries of a folder, counted on raw names (odd names included).
     static int rawCount(const QString& folder)
     {
@@ -231,7 +207,7 @@ private slots:
             const ChildProcess::Result r = call({"copyDir", path("src"), path("dst"), merge});
             QVERIFY2(r.finished, qPrintable("copyDir blocked\n" + r.dump()));
             QCOMPARE(r.value("result"), QString("true"));
-            QCOMPARE(tree(path("dst")), QStringList({"index.html=index", "sub/", "sub/page.html=page"}));
+            QCOMPARE(listTree(path("dst")), QStringList({"index.html=index", "sub/", "sub/page.html=page"}));
             for (const QString& special : qAsConst(specials)) {
                 QVERIFY2(r.has(Logwell::LogWarning, FUNCTION_COPY_DIR, {"skipped", path("src/" + special)}),
                          qPrintable(special + "\n" + r.dump()));
@@ -303,7 +279,7 @@ private slots:
         QVERIFY2(r.finished, qPrintable("copyDir did not end\n" + r.dump()));
         QCOMPARE(r.value("result"), QString("true"));
         QCOMPARE(leaks(path(destination)), QStringList());
-        const QStringList copy = tree(path(destination));
+        const QStringList copy = listTree(path(destination));
         QVERIFY2(copy.size() < 20, qPrintable(copy.join('\n')));  // no copies nested in copies
         QVERIFY(copy.contains("index.html=index"));
         if (!copied.isEmpty()) {
@@ -328,7 +304,7 @@ private slots:
         QVERIFY2(r.finished, qPrintable(r.dump().left(3000)));
         QCOMPARE(r.value("result"), QString("false"));
         QVERIFY(r.has(Logwell::LogCritical, FUNCTION_COPY_DIR, {"cannot copy"}));
-        QCOMPARE(tree(path("src")), QStringList({"export ->", "index.html=index"}));
+        QCOMPARE(listTree(path("src")), QStringList({"export ->", "index.html=index"}));
     }
 
     // --- read errors (the read-failure shim, in a child)
@@ -418,7 +394,7 @@ private slots:
                      qPrintable(logs.dump()));
         }
         // The rest is still copied.
-        QCOMPARE(tree(path("dst")), QStringList({"ok.txt=ok", "sub/", "sub/fine.txt=fine"}));
+        QCOMPARE(listTree(path("dst")), QStringList({"ok.txt=ok", "sub/", "sub/fine.txt=fine"}));
     }
 
     void longNames_data()
@@ -501,7 +477,7 @@ private slots:
         QVERIFY2(r.finished, qPrintable(r.dump()));
         QCOMPARE(r.value("result"), QString("true"));
         QCOMPARE(rawCount(path("dst")), 1);
-        QCOMPARE(tree(path("dst")), QStringList{"index.html=index"});
+        QCOMPARE(listTree(path("dst")), QStringList{"index.html=index"});
     }
 
     // --- load: many files with links and FIFOs mixed in

@@ -18,28 +18,6 @@ class TestFileUtilsTrees : public QObject
     QScopedPointer<QTemporaryDir> mTemp;
     QString path(const QString& name = QString()) const { return mTemp->path() + "/" + name; }
 
-    // Every entry below folder (hidden ones included, links not followed), relative, sorted.
-    static QStringList tree(const QString& folder)
-    {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString entry = it.next();
-            const QFileInfo info = it.fileInfo();
-            QString name = entry.mid(folder.size() + 1);
-            if (info.isSymLink())
-                name += " ->";
-            else if (info.isDir())
-                name += "/";
-            else
-                name += "=" + QString::fromUtf8(readFile(entry, UNREADABLE));
-            entries.append(name);
-        }
-        entries.sort();
-        return entries;
-    }
-
     // A small site: files at two levels, a hidden file and a hidden folder.
     void makeSite(const QString& root)
     {
@@ -66,8 +44,8 @@ private slots:
         QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
         LogCapture logs;
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), false));
-        QCOMPARE(tree(path("dst")), tree(path("src")));
-        QVERIFY(tree(path("dst")).contains(".git/config=git"));
+        QCOMPARE(listTree(path("dst")), listTree(path("src")));
+        QVERIFY(listTree(path("dst")).contains(".git/config=git"));
         QCOMPARE(logs.count(), 0);
     }
 
@@ -78,10 +56,10 @@ private slots:
         QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
         QVERIFY(writeFile(path("dst/images/extra.png"), "extra", true));
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), true));
-        QStringList expected = tree(path("src"));
+        QStringList expected = listTree(path("src"));
         expected << "images/extra.png=extra" << "stale.txt=stale";
         expected.sort();
-        QCOMPARE(tree(path("dst")), expected);
+        QCOMPARE(listTree(path("dst")), expected);
     }
 
     void copyDirMissingSource()
@@ -90,7 +68,7 @@ private slots:
         LogCapture logs;
         QVERIFY(!FileUtils::copyDir(path("missing"), path("dst"), false));
         QVERIFY(logs.has(Logwell::LogCritical, FUNCTION_COPY_DIR, {path("missing"), "Doesnt exists"}));
-        QCOMPARE(tree(path("dst")), QStringList{"keep.txt=keep"});
+        QCOMPARE(listTree(path("dst")), QStringList{"keep.txt=keep"});
     }
 
     void copyDirOneInsideTheOther_data()
@@ -110,10 +88,10 @@ private slots:
         QFETCH(QString, destination);
         QFETCH(bool, merge);
         makeSite(path("site"));
-        const QStringList before = tree(path("site"));
+        const QStringList before = listTree(path("site"));
         LogCapture logs;
         QVERIFY(!FileUtils::copyDir(path(source), path(destination), merge));
-        QCOMPARE(tree(path("site")), before);
+        QCOMPARE(listTree(path("site")), before);
         QCOMPARE(logs.count(Logwell::LogCritical), 1);
     }
 
@@ -189,7 +167,7 @@ private slots:
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), false));
         QCOMPARE(readFile(path("elsewhere/precious.txt"), UNREADABLE), QByteArray("precious"));
         QVERIFY(!QFileInfo(path("dst")).isSymLink());
-        QCOMPARE(tree(path("dst")), tree(path("src")));
+        QCOMPARE(listTree(path("dst")), listTree(path("src")));
     }
 
     // --- removing
@@ -216,15 +194,15 @@ private slots:
         QVERIFY(writeFile(path("folder/file.txt"), "x", true));
         QVERIFY(writeFile(path("C:/file.txt"), "x", true));
         QVERIFY(writeFile(path("file.txt"), "x", true));
-        const QStringList before = tree(path());
+        const QStringList before = listTree(path());
         const QString argumentPath = argument == "MISSING" ? path("missing/") : argument;
         const bool result = FileUtils::removeContentDirectory(argumentPath, true);
-        QCOMPARE(tree(path()), before);
+        QCOMPARE(listTree(path()), before);
         if (oldRefuses)
             QVERIFY(!FileUtils::old::removeDirectory(argumentPath, true, nullptr, 10));
         QDir::setCurrent(previous);
         QVERIFY(!result);
-        QCOMPARE(tree(path()), before);
+        QCOMPARE(listTree(path()), before);
     }
 
     void removeContentDirectory()
@@ -236,13 +214,13 @@ private slots:
         QVERIFY(symlink(path("outside"), path("site/images/out")));
         LogCapture logs;
         QVERIFY(FileUtils::removeContentDirectory(path("site"), false));
-        QCOMPARE(tree(path("site")), QStringList({".git/", ".git/config=git", "images/", "images/icons/",
+        QCOMPARE(listTree(path("site")), QStringList({".git/", ".git/config=git", "images/", "images/icons/",
                                                   "images/icons/a.svg=svg", "images/logo.png=logo", "images/out ->",
                                                   "images/up ->"}));
         QVERIFY(FileUtils::removeContentDirectory(path("site"), true));
         QVERIFY(QFileInfo(path("site")).isDir());
-        QCOMPARE(tree(path("site")), QStringList());
-        QCOMPARE(tree(path("outside")), QStringList{"precious.txt=precious"});
+        QCOMPARE(listTree(path("site")), QStringList());
+        QCOMPARE(listTree(path("outside")), QStringList{"precious.txt=precious"});
         QCOMPARE(logs.count(), 0);
     }
 
@@ -258,7 +236,7 @@ private slots:
         QVERIFY(!FileUtils::removeContentDirectory(path("site"), true));
         QVERIFY(logs.has(Logwell::LogCritical, "FileUtils::removeContentDirectory",
                          {"enable to removeRecursively", path("site/b.txt")}));
-        QCOMPARE(tree(path("site")), QStringList({"b.txt=b", "c.txt=c"}));
+        QCOMPARE(listTree(path("site")), QStringList({"b.txt=b", "c.txt=c"}));
     }
 
     void oldRemoveDirectory()
@@ -271,7 +249,7 @@ private slots:
         QString error;
         QVERIFY(!FileUtils::old::removeDirectory(path("top"), true, &error, 1));
         QCOMPARE(error, "FileUtils::removeDirectory " + path("top/sub") + " profondeur max atteinte !");
-        QCOMPARE(tree(path("top")), QStringList({"sub/", "sub/file.txt=f", "z.txt=z"}));
+        QCOMPARE(listTree(path("top")), QStringList({"sub/", "sub/file.txt=f", "z.txt=z"}));
 
         QVERIFY(!FileUtils::old::removeDirectory(path("top"), false, &error, 10));
         QCOMPARE(error, QString("Failed to remove file: sub (non recursive operation)"));
@@ -322,7 +300,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("top")));
         QVERIFY2(FileUtils::old::removeDirectory(path("alias"), true, &error, 10), qPrintable(error));
         QVERIFY(!QFileInfo(path("alias")).isSymLink());
-        QCOMPARE(tree(path("outside")), QStringList{"precious.txt=precious"});
+        QCOMPARE(listTree(path("outside")), QStringList{"precious.txt=precious"});
     }
 
     void removeEmptyDirs()
@@ -342,7 +320,7 @@ private slots:
         QVERIFY(QDir().mkpath(path("outside/emptyTarget")));
         QVERIFY(symlink(path("outside"), path("t/link")));
         QCOMPARE(FileUtils::removeEmptyDirs(path("t"), true), 2);
-        QCOMPARE(tree(path("t")), QStringList({"full/", "full/file=x", "hiddenonly/", "hiddenonly/.keep=", "link ->"}));
+        QCOMPARE(listTree(path("t")), QStringList({"full/", "full/file=x", "hiddenonly/", "hiddenonly/.keep=", "link ->"}));
         QVERIFY(QFileInfo(path("outside/emptyTarget")).isDir());
     }
 

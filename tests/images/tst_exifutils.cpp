@@ -1,5 +1,6 @@
 #include "ExifFixtures.h"
 #include "ExifPeer.h"
+#include "ChildProcess.h"
 #include "LogCapture.h"
 
 #include <ExifUtils.h>
@@ -252,18 +253,13 @@ void tst_ExifUtils::rewriteOnFullDisk()
     QFETCH(QString, operation);
     const QString photo = mDir.filePath("full-disk-source.jpg");
     QVERIFY(writeFile(photo, jpegWithExif(cameraTiff(false, 6, true, true).build())));
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(LARK_IMAGES_CHILD, {"full-disk", mDir.filePath("full-disk-" + operation), photo, operation});
-    if (!child.waitForFinished(30000)) {
-        child.kill();
-        child.waitForFinished(5000);
+    const ChildProcess::Result child = ChildProcess::runProgram(
+        LARK_IMAGES_CHILD, {"full-disk", mDir.filePath("full-disk-" + operation), photo, operation}, {}, 30000);
+    if (!child.finished)
         QFAIL("the rewrite on a full disk did not end within 30 s");
-    }
-    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77)
+    if (child.exitCode == 77)
         QSKIP("mounting a tmpfs is not permitted here");
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             child.readAll().constData());
+    QVERIFY2(child.exitCode == 0, child.output.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_ExifUtils)

@@ -6,10 +6,12 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #ifdef Q_OS_UNIX
 #include <cstdio>
@@ -40,6 +42,32 @@ inline bool writeFile(const QString& path, const QByteArray& bytes, bool makeFol
         QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every entry below folder (hidden and special ones included, links not followed), relative and
+// sorted: "name ->" for a link, "name/" for a folder, "name=content" for a file, "name (special)"
+// for anything else (never opened).
+inline QStringList listTree(const QString& folder)
+{
+    QStringList entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        const QFileInfo info = it.fileInfo();
+        QString name = entry.mid(folder.size() + 1);
+        if (info.isSymLink())
+            name += " ->";
+        else if (info.isDir())
+            name += "/";
+        else if (info.isFile())
+            name += "=" + QString::fromUtf8(readFile(entry, UNREADABLE));
+        else
+            name += " (special)";
+        entries.append(name);
+    }
+    entries.sort();
+    return entries;
 }
 
 #ifdef Q_OS_UNIX
