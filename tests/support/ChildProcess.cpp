@@ -65,6 +65,7 @@ Result runProgram(const QString& program, const QStringList& arguments, const QS
     child.start(program, arguments);
     if (!child.waitForStarted(10000))
         return result;
+    result.started = true;
     result.finished = child.waitForFinished(timeoutMs);
     if (!result.finished) {
         child.kill();

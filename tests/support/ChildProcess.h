@@ -21,6 +21,7 @@ namespace ChildProcess {
 
 struct Result
 {
+    bool started = false;
     bool finished = false;  // ended by itself within the bound
     int exitCode = -1;
     QMap<QString, QString> values;
