@@ -1,4 +1,5 @@
 #include "FileUtils.h"
+#include "ChildProcess.h"
 #include "FailureFixtures.h"
 #include "TestFiles.h"
 #include "LogCapture.h"
@@ -503,13 +504,8 @@ private slots:
                        QFile::encodeName(program).constData()) == 0
                 || QFile::copy(QCoreApplication::applicationFilePath(), program));
         auto run = [&](const QString& name) {
-            QProcess process;
-            process.start(program, {"--child-icon", name});
-            if (!process.waitForFinished(30000)) {
-                process.kill();
-                process.waitForFinished(5000);
-            }
-            return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+            return QString::fromUtf8(ChildProcess::runProgram(program, {"--child-icon", name}, {}, 30000)
+                                         .standardOutput).trimmed();
         };
         QCOMPARE(run("Photo.XYZ"), QString("folder"));
         QCOMPARE(run(path("icons/page.html")), QString("other"));

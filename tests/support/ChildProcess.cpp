@@ -73,7 +73,8 @@ Result runProgram(const QString& program, const QStringList& arguments, const QS
     }
     result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     result.standardOutput = child.readAllStandardOutput();
-    result.output = result.standardOutput + child.readAllStandardError();
+    result.standardError = child.readAllStandardError();
+    result.output = result.standardOutput + result.standardError;
     const QByteArray& out = result.standardOutput;
     for (const QByteArray& line : out.split('\n')) {
         if (line.startsWith(MARK_VALUE)) {

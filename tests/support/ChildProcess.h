@@ -27,6 +27,7 @@ struct Result
     QMap<QString, QString> values;
     QList<Logwell::Message> logs;
     QByteArray standardOutput;
+    QByteArray standardError;
     QByteArray output;  // standard output and error, for failure messages
 
     QString value(const QString& key) const { return values.value(key); }
