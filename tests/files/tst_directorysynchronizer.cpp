@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
-#include "WatcherTestSupport.h"
+#include <SpecialEntries.h>
 
 #include <DirectoryWatcher.h>
 
@@ -271,7 +271,7 @@ void tst_DirectorySynchronizer::refusesAFolderInsideTheOther()
         write(folder + "/index.html", "<html>");
         write(folder + "/img/a.png", "png");
     }
-    QVERIFY(WatchTest::symlink(temp.filePath("site"), temp.filePath("alias")));
+    QVERIFY(FileTest::symlink(temp.filePath("site"), temp.filePath("alias")));
     const QString from = temp.filePath(source);
     const QString to = temp.filePath(destination);
     const QMap<QString, QByteArray> before = tree(from);
@@ -300,7 +300,7 @@ void tst_DirectorySynchronizer::refusesAFolderInsideTheOther()
 void tst_DirectorySynchronizer::specialFilesAreNotMirrored_data()
 {
     QTest::addColumn<QString>("kind");
-    for (const QString& kind : WatchTest::SpecialEntries::kinds())
+    for (const QString& kind : FileTest::SpecialEntries::kinds())
         QTest::newRow(qPrintable(kind)) << kind;
 }
 
@@ -308,7 +308,7 @@ void tst_DirectorySynchronizer::specialFilesAreNotMirrored()
 {
     QFETCH(QString, kind);
     QTemporaryDir source, destination;
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     DirectorySynchronizer sync;
     QSignalSpy errorSpy(&sync, &DirectorySynchronizer::error);
     LogCapture logs;
@@ -339,11 +339,11 @@ void tst_DirectorySynchronizer::linksOutOfTheSourceAreNotMirrored()
 
     write(source + "/real.txt", "real");
     const QStringList outLinks{"key.txt", "docs", "export", "img/up"};
-    QVERIFY(WatchTest::symlink("../private/key", source + "/key.txt"));
-    QVERIFY(WatchTest::symlink(outside, source + "/docs"));
-    QVERIFY(WatchTest::symlink("../mirror", source + "/export")); // into the destination
-    QVERIFY(WatchTest::symlink("../..", source + "/img/up"));
-    QVERIFY(WatchTest::symlink("real.txt", source + "/alias.txt")); // inside: mirrored as today
+    QVERIFY(FileTest::symlink("../private/key", source + "/key.txt"));
+    QVERIFY(FileTest::symlink(outside, source + "/docs"));
+    QVERIFY(FileTest::symlink("../mirror", source + "/export")); // into the destination
+    QVERIFY(FileTest::symlink("../..", source + "/img/up"));
+    QVERIFY(FileTest::symlink("real.txt", source + "/alias.txt")); // inside: mirrored as today
     write(source + "/zz-marker.txt", "m");
     QMap<QString, QByteArray> expected{{"real.txt", "real"}, {"alias.txt", "real"}, {"zz-marker.txt", "m"}};
     QTRY_COMPARE_WITH_TIMEOUT(tree(destination), expected, 5000);
@@ -386,16 +386,16 @@ void tst_DirectorySynchronizer::mirrorChecksWhatItIsGiven()
     write(temp.filePath("private/key"), "secret");
     write(destination + "/a.txt", "already mirrored");
     QVERIFY(QDir().mkpath(source));
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     const QString path = source + "/" + file;
     if (kind == "file")
         write(path, "page");
     else if (kind == "link out")
-        QVERIFY(WatchTest::symlink("../private/key", path));
+        QVERIFY(FileTest::symlink("../private/key", path));
     else if (kind == "folder link out")
-        QVERIFY(WatchTest::symlink("../private", source + "/docs"));
+        QVERIFY(FileTest::symlink("../private", source + "/docs"));
     else if (kind == "link into destination")
-        QVERIFY(WatchTest::symlink("../mirror", source + "/export"));
+        QVERIFY(FileTest::symlink("../mirror", source + "/export"));
     else
         QVERIFY(entries.make(kind, path));
     const QMap<QString, QByteArray> before = tree(destination);
@@ -420,7 +420,7 @@ void tst_DirectorySynchronizer::mirrorChecksWhatItIsGiven()
 void tst_DirectorySynchronizer::unreadableNamesAreLogged()
 {
     QTemporaryDir source, destination;
-    WatchTest::RawNames names;
+    FileTest::RawNames names;
     DirectorySynchronizer sync;
     LogCapture logs;
     QVERIFY(sync.startWatcher(source.path(), destination.path()));
@@ -460,7 +460,7 @@ void tst_DirectorySynchronizer::movedSourceLeavesTheDestinationAlone()
     if (change == "move and mkdir")
         write(source + "/a.txt", "another folder's file");
     else if (change == "move and link")
-        QVERIFY(WatchTest::symlink(moved, source));
+        QVERIFY(FileTest::symlink(moved, source));
     QTRY_VERIFY_WITH_TIMEOUT(logs.has(Logwell::LogCritical, "DirectoryWatcher::rootIsIntact", source), 5000);
 
     // A second watcher on the moved tree tells when its changes have been delivered.
@@ -496,7 +496,7 @@ void tst_DirectorySynchronizer::burstWithLinksAndFifos()
     for (int i = 0; i < 10; ++i)
         write(outside + QStringLiteral("/p%1.txt").arg(i), "outside");
     QVERIFY(QDir().mkpath(source));
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     QStringList fifos;
     for (int i = 0; i < count; i += 50) {
         fifos << source + QStringLiteral("/nested/n%1/pipe%2").arg(i % 40).arg(i);
@@ -524,14 +524,14 @@ void tst_DirectorySynchronizer::burstWithLinksAndFifos()
                 ++failures;
         };
         const auto link = [&](const QString& target, const QString& path) {
-            if (!WatchTest::symlink(target, path))
+            if (!FileTest::symlink(target, path))
                 ++failures;
         };
         for (int i = 0; i < count; ++i) {
             put(source + "/" + relative(i), "file " + QByteArray::number(i));
             if (i % 50 == 0) {
                 link(QStringLiteral("../private/p%1.txt").arg(i % 10), source + QStringLiteral("/out%1.txt").arg(i));
-                if (!WatchTest::makeFifo(fifos.at(2 * (i / 50))) || !WatchTest::makeFifo(fifos.at(2 * (i / 50) + 1)))
+                if (!FileTest::fifo(fifos.at(2 * (i / 50))) || !FileTest::fifo(fifos.at(2 * (i / 50) + 1)))
                     ++failures;
                 link(fifos.at(2 * (i / 50) + 1), source + QStringLiteral("/lpipe%1").arg(i));
             }

@@ -1,3 +1,4 @@
+#include <ChildProcess.h>
 #include <DirectoryWatcher.h>
 #include <LogCapture.h>
 
@@ -7,9 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
-#include "WatcherTestSupport.h"
-
-#include <QProcess>
+#include <SpecialEntries.h>
 
 #include <atomic>
 #include <cstdio>
@@ -283,6 +282,15 @@ void tst_DirectoryWatcher::vanishedFilesDoNotHideTheOthers()
 
 namespace {
 
+// The "key=value" lines a child printed, the values of each key in order.
+QMap<QString, QStringList> valuesOf(const QString& output)
+{
+    QMap<QString, QStringList> values;
+    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        values[line.section(QLatin1Char('='), 0, 0)] << line.section(QLatin1Char('='), 1);
+    return values;
+}
+
 // Child side of refusedWatchesAreReported: runs where only 300 watches may be taken and prints
 // what it saw, a "key=value" line each.
 int watchWithFewWatches(const QString& root)
@@ -313,20 +321,17 @@ void tst_DirectoryWatcher::refusedWatchesAreReported()
     QTemporaryDir temp;
     const QString root = temp.path();
     writeNumbered(root, 1000);
-    QProcess child;
-    child.start(QStringLiteral("unshare"),
+    const ChildProcess::Result child = ChildProcess::runProgram(QStringLiteral("unshare"),
                 {QStringLiteral("-U"), QStringLiteral("-r"), QStringLiteral("sh"), QStringLiteral("-c"),
                  QStringLiteral("echo 300 > /proc/sys/user/max_inotify_watches && exec \"$0\" --few-watches \"$1\""),
-                 QCoreApplication::applicationFilePath(), root});
-    if (!child.waitForStarted(10000))
+                 QCoreApplication::applicationFilePath(), root}, {}, 30000);
+    if (!child.started)
         QSKIP("unshare is not available");
-    QVERIFY(child.waitForFinished(30000));
-    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
-    if (child.exitCode() != 0 && output.isEmpty())
-        QSKIP(qPrintable("no user namespace with its own inotify limit here: " + child.readAllStandardError()));
-    QMap<QString, QStringList> seen;
-    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        seen[line.section(QLatin1Char('='), 0, 0)] << line.section(QLatin1Char('='), 1);
+    QVERIFY(child.finished);
+    const QString output = QString::fromLocal8Bit(child.standardOutput);
+    if (child.exitCode != 0 && output.isEmpty())
+        QSKIP(qPrintable("no user namespace with its own inotify limit here: " + QString::fromLocal8Bit(child.output)));
+    const QMap<QString, QStringList> seen = valuesOf(output);
     QCOMPARE(seen.value("result"), QStringList{"0"});
     QCOMPARE(seen.value("reports"), QStringList{"0"}); // the files of a refused pass are not reported
     QCOMPARE(seen.value("critical").size(), 1);
@@ -427,19 +432,16 @@ void tst_DirectoryWatcher::oneRefusedWatchLeavesTheRestWatched()
     QVERIFY(::chown(qPrintable(blockedPath), 4242, 4242) == 0);
     QVERIFY(::chmod(qPrintable(blockedPath), 0600) == 0);
 
-    QProcess child;
-    child.start(QStringLiteral("unshare"),
+    const ChildProcess::Result child = ChildProcess::runProgram(QStringLiteral("unshare"),
                 {QStringLiteral("-U"), QStringLiteral("-r"), QCoreApplication::applicationFilePath(),
-                 QStringLiteral("--one-refused"), root, movedIn ? staging : QString()});
-    if (!child.waitForStarted(10000))
+                 QStringLiteral("--one-refused"), root, movedIn ? staging : QString()}, {}, 30000);
+    if (!child.started)
         QSKIP("unshare is not available");
-    QVERIFY(child.waitForFinished(30000));
-    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput());
-    if (child.exitCode() != 0 && output.isEmpty())
-        QSKIP(qPrintable("no user namespace here: " + child.readAllStandardError()));
-    QMap<QString, QStringList> seen;
-    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        seen[line.section(QLatin1Char('='), 0, 0)] << line.section(QLatin1Char('='), 1);
+    QVERIFY(child.finished);
+    const QString output = QString::fromLocal8Bit(child.standardOutput);
+    if (child.exitCode != 0 && output.isEmpty())
+        QSKIP(qPrintable("no user namespace here: " + QString::fromLocal8Bit(child.output)));
+    const QMap<QString, QStringList> seen = valuesOf(output);
     QVERIFY2(!seen.contains("error"), qPrintable(output));
     QCOMPARE(seen.value("result"), QStringList{movedIn ? "1" : "0"});
     QCOMPARE(seen.value("critical"),
@@ -453,7 +455,7 @@ void tst_DirectoryWatcher::specialFilesAreNotReported_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("beforeSetPath");
-    for (const QString& kind : WatchTest::SpecialEntries::kinds()) {
+    for (const QString& kind : FileTest::SpecialEntries::kinds()) {
         QTest::newRow(qPrintable(kind + ", new")) << kind << false;
         QTest::newRow(qPrintable(kind + ", at setPath")) << kind << true;
     }
@@ -466,7 +468,7 @@ void tst_DirectoryWatcher::specialFilesAreNotReported()
     QTemporaryDir temp;
     const QString root = temp.path();
     const QString special = root + "/sub/special";
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     QVERIFY(QDir().mkpath(root + "/sub"));
     DirectoryWatcher watcher;
     Reports reports(watcher);
@@ -517,7 +519,7 @@ void tst_DirectoryWatcher::linksOutOfTheTreeAreNotFollowed()
     LogCapture logs;
     QVERIFY(watcher.setPath(root));
 
-    QVERIFY(WatchTest::symlink(QString(target).replace("OUT", outside), root + "/" + link));
+    QVERIFY(FileTest::symlink(QString(target).replace("OUT", outside), root + "/" + link));
     write(root + "/zz-marker.txt", "m");
     QStringList expected{root + "/zz-marker.txt"};
     for (const QString& relative : reported)
@@ -555,7 +557,7 @@ void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry()
     const QString page = root + "/page.html";
     write(page, "v1");
     write(temp.filePath("private/key"), "secret");
-    WatchTest::SpecialEntries entries;
+    FileTest::SpecialEntries entries;
     DirectoryWatcher watcher;
     Reports reports(watcher);
     LogCapture logs;
@@ -563,7 +565,7 @@ void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry()
 
     QVERIFY(QFile::remove(page));
     if (replacement == "link out")
-        QVERIFY(WatchTest::symlink(QStringLiteral("../private/key"), page));
+        QVERIFY(FileTest::symlink(QStringLiteral("../private/key"), page));
     else
         QVERIFY(entries.make(replacement, page));
     QTRY_VERIFY_WITH_TIMEOUT(reports.deleted.contains(page), 5000);
@@ -579,7 +581,7 @@ void tst_DirectoryWatcher::unreadableNamesAreWarned()
     // Qt's own listing drops such names without a word; the watcher says where they are.
     QTemporaryDir temp;
     const QString root = temp.path();
-    WatchTest::RawNames names;
+    FileTest::RawNames names;
     QVERIFY(names.write(root + "/old", "caf\xe9.txt", "latin-1 name"));
     DirectoryWatcher watcher;
     Reports reports(watcher);
@@ -624,7 +626,7 @@ void tst_DirectoryWatcher::movedRootStopsTheReports()
         if (change == "move and mkdir")
             QVERIFY(QDir().mkdir(root));
         else if (change == "move and link")
-            QVERIFY(WatchTest::symlink(moved, root));
+            QVERIFY(FileTest::symlink(moved, root));
     }
     const QString stopped = QStringLiteral("Watched folder removed, renamed or replaced");
     QTRY_VERIFY_WITH_TIMEOUT(logs.has(Logwell::LogCritical, "DirectoryWatcher::rootIsIntact", {stopped, root}), 5000);

@@ -1,5 +1,7 @@
 #include "FileUtils.h"
-#include "FileTestSupport.h"
+#include "ChildProcess.h"
+#include "FailureFixtures.h"
+#include "TestFiles.h"
 #include "LogCapture.h"
 
 #include <QApplication>
@@ -85,7 +87,7 @@ private slots:
     void readFileContent()
     {
         const QByteArray bytes("line\r\n\0binary\xff", 14);
-        QVERIFY(write(path("read/data.bin"), bytes));
+        QVERIFY(writeFile(path("read/data.bin"), bytes, true));
         LogCapture logs;
         QCOMPARE(FileUtils::readFileContent(path("read/data.bin")), bytes);
         QCOMPARE(FileUtils::readFileContent(path("read")), QByteArray());  // a folder
@@ -104,9 +106,9 @@ private slots:
         LogCapture logs;
         QString error = "untouched";
         QVERIFY(FileUtils::writeFileContent(path("write/a/b/file.txt"), "content", &error));
-        QCOMPARE(read(path("write/a/b/file.txt")), QByteArray("content"));
+        QCOMPARE(readFile(path("write/a/b/file.txt"), UNREADABLE), QByteArray("content"));
         QVERIFY(FileUtils::writeFileContent(path("write/a/b/file.txt"), "new", &error));
-        QCOMPARE(read(path("write/a/b/file.txt")), QByteArray("new"));
+        QCOMPARE(readFile(path("write/a/b/file.txt"), UNREADABLE), QByteArray("new"));
         QVERIFY(FileUtils::writeFileContent(path("write/c/empty.txt"), QByteArray(), &error));
         QVERIFY(QFileInfo(path("write/c/empty.txt")).isFile());
         QCOMPARE(QFileInfo(path("write/c/empty.txt")).size(), 0);
@@ -118,11 +120,11 @@ private slots:
 
     void writeFileContentThroughLink()
     {
-        QVERIFY(write(path("link/target.txt"), "old"));
+        QVERIFY(writeFile(path("link/target.txt"), "old", true));
         QVERIFY(symlink(path("link/target.txt"), path("link/alias.txt")));
         QVERIFY(FileUtils::writeFileContent(path("link/alias.txt"), "new"));
         QVERIFY(QFileInfo(path("link/alias.txt")).isSymLink());
-        QCOMPARE(read(path("link/target.txt")), QByteArray("new"));
+        QCOMPARE(readFile(path("link/target.txt"), UNREADABLE), QByteArray("new"));
     }
 
     void writeFileContentFailures_data()
@@ -158,7 +160,7 @@ private slots:
         QScopedPointer<FileSizeLimit> limit;
         QString arg = target;
         if (kind == "parentFile") {
-            QVERIFY(write(folder + "/plain", "file"));
+            QVERIFY(writeFile(folder + "/plain", "file", true));
             target = folder + "/plain/sub/file.txt";
             arg = folder + "/plain/sub";
         } else if (kind == "folder") {
@@ -170,7 +172,7 @@ private slots:
                 if (!full->ok())
                     QSKIP("cannot mount a tmpfs here");
             } else {
-                QVERIFY(write(target, old));
+                QVERIFY(writeFile(target, old, true));
             }
             if (kind == "immutable") {
                 immutable.reset(new Immutable(target));
@@ -194,7 +196,7 @@ private slots:
             QCOMPARE(logs.count(), 0);
         }
         if (kind == "immutable" || kind == "fullDisk" || kind == "sizeLimit") {
-            QCOMPARE(read(target), old);  // the previous content survives
+            QCOMPARE(readFile(target, UNREADABLE), old);  // the previous content survives
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
                      kind == "fullDisk" ? 2 : 1);  // no temporary file left behind
         }
@@ -208,7 +210,7 @@ private slots:
         QVERIFY(QFileInfo(path("mk/a/b")).isDir());
         QVERIFY(FileUtils::fileMkPath(path("mk/a/b/file.txt"), &error));
         QCOMPARE(error, QString("untouched"));
-        QVERIFY(write(path("mk/file"), "x"));
+        QVERIFY(writeFile(path("mk/file"), "x", true));
         QVERIFY(!FileUtils::fileMkPath(path("mk/file/x/y.txt"), &error));
         QCOMPARE(error, QString("(fileMkPath) Cant create folder '%1' !").arg(path("mk/file/x")));
         QCOMPARE(logs.count(), 0);
@@ -226,7 +228,7 @@ private slots:
         QCOMPARE(logs.count(), 0);
 
         // A level that cannot be created fails, the next levels are still tried.
-        QVERIFY(write(path("old/blocker"), "file"));
+        QVERIFY(writeFile(path("old/blocker"), "file", true));
         QVERIFY(!FileUtils::old::forceDirectoryCreationForAFile(path("old/blocker/sub/file.txt"), &error));
         const QString folder = path("old/blocker/sub/");
         QCOMPARE(error, "The folder '" + folder + "' cannot be created!");
@@ -255,7 +257,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, exists);
         QVERIFY(QDir().mkpath(path("exists/dir")));
-        QVERIFY(write(path("exists/file"), "x"));
+        QVERIFY(writeFile(path("exists/file"), "x", true));
         QCOMPARE(FileUtils::folderExists(name.trimmed().isEmpty() ? name : path(name)), exists);
     }
 
@@ -298,23 +300,23 @@ private slots:
 
     void forceCopy()
     {
-        QVERIFY(write(path("copy/source.txt"), "source"));
-        QVERIFY(write(path("copy/dest.txt"), "old destination"));
+        QVERIFY(writeFile(path("copy/source.txt"), "source", true));
+        QVERIFY(writeFile(path("copy/dest.txt"), "old destination", true));
         LogCapture logs;
         QVERIFY(FileUtils::forceCopy(path("copy/source.txt"), path("copy/dest.txt")));
-        QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
+        QCOMPARE(readFile(path("copy/dest.txt"), UNREADABLE), QByteArray("source"));
         QVERIFY(FileUtils::forceCopy(path("copy/source.txt"), path("copy/new/deeper/dest.txt")));
-        QCOMPARE(read(path("copy/new/deeper/dest.txt")), QByteArray("source"));
+        QCOMPARE(readFile(path("copy/new/deeper/dest.txt"), UNREADABLE), QByteArray("source"));
         QCOMPARE(logs.count(), 0);
         QCOMPARE(QDir(path("copy")).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary file
 
         // Onto itself: the file stays whole.
         QVERIFY(FileUtils::forceCopy(path("copy/dest.txt"), path("copy/dest.txt")));
-        QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
+        QCOMPARE(readFile(path("copy/dest.txt"), UNREADABLE), QByteArray("source"));
 
         QVERIFY(!FileUtils::forceCopy(path("copy/missing.txt"), path("copy/dest.txt")));
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY, {path("copy/missing.txt"), " est introuvable !! (forceCopy)"}));
-        QCOMPARE(read(path("copy/dest.txt")), QByteArray("source"));
+        QCOMPARE(readFile(path("copy/dest.txt"), UNREADABLE), QByteArray("source"));
     }
 
     void forceCopyFailures_data()
@@ -332,7 +334,7 @@ private slots:
         QFETCH(QString, kind);
         const QString folder = path("copyfail-" + kind);
         const QString source = path("copyfail-source-" + kind + ".txt");
-        QVERIFY(write(source, QByteArray(32 * 1024, 's')));
+        QVERIFY(writeFile(source, QByteArray(32 * 1024, 's'), true));
         QString destination = folder + "/dest.txt";
         const QByteArray old("old destination");
         QScopedPointer<Immutable> immutable;
@@ -340,12 +342,12 @@ private slots:
         if (kind == "folder") {
             QVERIFY(QDir().mkpath(destination + "/inside"));
         } else if (kind == "immutable") {
-            QVERIFY(write(destination, old));
+            QVERIFY(writeFile(destination, old, true));
             immutable.reset(new Immutable(destination));
             if (!immutable->ok())
                 QSKIP("chattr +i not supported here");
         } else if (kind == "immutableFolder") {
-            QVERIFY(write(destination, old));
+            QVERIFY(writeFile(destination, old, true));
             immutable.reset(new Immutable(folder));
             if (!immutable->ok())
                 QSKIP("chattr +i not supported here");
@@ -354,7 +356,7 @@ private slots:
             if (!full->ok())
                 QSKIP("cannot mount a tmpfs here");
         } else {
-            QVERIFY(write(folder + "/plain", "file"));
+            QVERIFY(writeFile(folder + "/plain", "file", true));
             destination = folder + "/plain/dest.txt";
         }
         LogCapture logs;
@@ -370,7 +372,7 @@ private slots:
         if (kind == "folder")
             QVERIFY(QFileInfo(destination + "/inside").isDir());
         if (kind.startsWith("immutable") || kind == "fullDisk") {
-            QCOMPARE(read(destination), old);
+            QCOMPARE(readFile(destination, UNREADABLE), old);
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), kind == "fullDisk" ? 2 : 1);
         }
     }
@@ -427,13 +429,13 @@ private slots:
 
     void replaceInFile()
     {
-        QVERIFY(write(path("replace/a.txt"), "un été, deux étés"));
+        QVERIFY(writeFile(path("replace/a.txt"), "un été, deux étés", true));
         QVERIFY(FileUtils::replaceInFile(path("replace/a.txt"), "été", "hiver"));
-        QCOMPARE(QString::fromUtf8(read(path("replace/a.txt"))), QString("un hiver, deux hivers"));
+        QCOMPARE(QString::fromUtf8(readFile(path("replace/a.txt"), UNREADABLE)), QString("un hiver, deux hivers"));
         QVERIFY(FileUtils::replaceInFile(path("replace/a.txt"), "ÉTÉ", "x"));  // case-sensitive: no change
-        QCOMPARE(QString::fromUtf8(read(path("replace/a.txt"))), QString("un hiver, deux hivers"));
+        QCOMPARE(QString::fromUtf8(readFile(path("replace/a.txt"), UNREADABLE)), QString("un hiver, deux hivers"));
 
-        QVERIFY(write(path("replace/empty.txt"), ""));
+        QVERIFY(writeFile(path("replace/empty.txt"), "", true));
         const QDateTime stamp = QFileInfo(path("replace/empty.txt")).lastModified();
         QVERIFY(!FileUtils::replaceInFile(path("replace/empty.txt"), "a", "b"));
         QVERIFY(!FileUtils::replaceInFile(path("replace/missing.txt"), "a", "b"));
@@ -443,13 +445,13 @@ private slots:
         LogCapture logs;
         QVERIFY(!FileUtils::replaceInFile(path("replace/a.txt"), QString(), "x"));
         QCOMPARE(logs.count(Logwell::LogCritical), 1);
-        QCOMPARE(QString::fromUtf8(read(path("replace/a.txt"))), QString("un hiver, deux hivers"));
+        QCOMPARE(QString::fromUtf8(readFile(path("replace/a.txt"), UNREADABLE)), QString("un hiver, deux hivers"));
 
         Immutable immutable(path("replace/a.txt"));
         if (!immutable.ok())
             QSKIP("chattr +i not supported here");
         QVERIFY(!FileUtils::replaceInFile(path("replace/a.txt"), "hiver", "printemps"));
-        QCOMPARE(QString::fromUtf8(read(path("replace/a.txt"))), QString("un hiver, deux hivers"));
+        QCOMPARE(QString::fromUtf8(readFile(path("replace/a.txt"), UNREADABLE)), QString("un hiver, deux hivers"));
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_WRITE, path("replace/a.txt")));
     }
 
@@ -457,7 +459,7 @@ private slots:
 
     void digests()
     {
-        QVERIFY(write(path("digest/abc"), "abc"));
+        QVERIFY(writeFile(path("digest/abc"), "abc", true));
         QCOMPARE(FileUtils::md5(path("digest/abc")), QString("900150983cd24fb0d6963f7d28e17f72"));
         QCOMPARE(FileUtils::sha1(path("digest/abc")), QString("a9993e364706816aba3e25717850c26c9cd0d89d"));
         LogCapture logs;
@@ -469,7 +471,7 @@ private slots:
         QByteArray big(3 * 1024 * 1024 + 17, Qt::Uninitialized);
         for (int i = 0; i < big.size(); ++i)
             big[i] = char((i * 131) >> 3);
-        QVERIFY(write(path("digest/big"), big));
+        QVERIFY(writeFile(path("digest/big"), big, true));
         QCOMPARE(FileUtils::md5(path("digest/big")),
                  QString::fromLatin1(QCryptographicHash::hash(big, QCryptographicHash::Md5).toHex()));
         QCOMPARE(FileUtils::sha1(path("digest/big")),
@@ -478,11 +480,11 @@ private slots:
 
     void setFileHiddenOnWindows()
     {
-        QVERIFY(write(path("hidden/file.txt"), "x"));
+        QVERIFY(writeFile(path("hidden/file.txt"), "x", true));
         FileUtils::setFileHiddenOnWindows(path("hidden/file.txt"));
 #ifndef Q_OS_WIN
         // Nothing applies here: the file stays as it was.
-        QCOMPARE(read(path("hidden/file.txt")), QByteArray("x"));
+        QCOMPARE(readFile(path("hidden/file.txt"), UNREADABLE), QByteArray("x"));
         QVERIFY(!QFileInfo(path("hidden/file.txt")).isHidden());
 #endif
         FileUtils::setFileHiddenOnWindows(path("hidden/missing"));
@@ -490,7 +492,7 @@ private slots:
 
     void iconFromFilename()
     {
-        QVERIFY(write(path("icons/page.html"), "<p>"));
+        QVERIFY(writeFile(path("icons/page.html"), "<p>", true));
         QVERIFY(!FileUtils::iconFromFilename(path("icons/page.html")).isNull());
 
         // The data folder's sample wins; the sample "file.xyz" is a folder, so its icon is the
@@ -502,13 +504,8 @@ private slots:
                        QFile::encodeName(program).constData()) == 0
                 || QFile::copy(QCoreApplication::applicationFilePath(), program));
         auto run = [&](const QString& name) {
-            QProcess process;
-            process.start(program, {"--child-icon", name});
-            if (!process.waitForFinished(30000)) {
-                process.kill();
-                process.waitForFinished(5000);
-            }
-            return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+            return QString::fromUtf8(ChildProcess::runProgram(program, {"--child-icon", name}, {}, 30000)
+                                         .standardOutput).trimmed();
         };
         QCOMPARE(run("Photo.XYZ"), QString("folder"));
         QCOMPARE(run(path("icons/page.html")), QString("other"));

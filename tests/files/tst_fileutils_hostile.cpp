@@ -3,7 +3,7 @@
 
 #include "FileUtils.h"
 #include "ChildProcess.h"
-#include "FileTestSupport.h"
+#include "TestFiles.h"
 #include "LogCapture.h"
 
 #include <QCryptographicHash>
@@ -80,30 +80,6 @@ class TestFileUtilsHostile : public QObject
         return ChildProcess::run(QStringList{"--child"} + arguments, env, timeoutMs);
     }
 
-    // Every entry below folder (hidden and special ones included, links not followed), sorted.
-    static QStringList tree(const QString& folder)
-    {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString entry = it.next();
-            const QFileInfo info = it.fileInfo();
-            QString name = entry.mid(folder.size() + 1);
-            if (info.isSymLink())
-                name += " ->";
-            else if (info.isDir())
-                name += "/";
-            else if (info.isFile())
-                name += "=" + QString::fromUtf8(read(entry));
-            else
-                name += " (special)";
-            entries.append(name);
-        }
-        entries.sort();
-        return entries;
-    }
-
     // The number of entries of a folder, counted on raw names (odd names included).
     static int rawCount(const QString& folder)
     {
@@ -124,7 +100,7 @@ class TestFileUtilsHostile : public QObject
         QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString entry = it.next();
-            if (!it.fileInfo().isSymLink() && read(entry).contains("SECRET"))
+            if (!it.fileInfo().isSymLink() && readFile(entry, UNREADABLE).contains("SECRET"))
                 found.append(entry);
         }
         return found;
@@ -215,8 +191,8 @@ private slots:
 
     void copyDirSkipsSpecialFiles()
     {
-        QVERIFY(write(path("src/index.html"), "index"));
-        QVERIFY(write(path("src/sub/page.html"), "page"));
+        QVERIFY(writeFile(path("src/index.html"), "index", true));
+        QVERIFY(writeFile(path("src/sub/page.html"), "page", true));
         QVERIFY(fifo(path("src/pipe")));
         QVERIFY(fifo(path("src/.hidden-pipe")));
         ListeningSocket socket(path("src/sock"));
@@ -231,7 +207,7 @@ private slots:
             const ChildProcess::Result r = call({"copyDir", path("src"), path("dst"), merge});
             QVERIFY2(r.finished, qPrintable("copyDir blocked\n" + r.dump()));
             QCOMPARE(r.value("result"), QString("true"));
-            QCOMPARE(tree(path("dst")), QStringList({"index.html=index", "sub/", "sub/page.html=page"}));
+            QCOMPARE(listTree(path("dst")), QStringList({"index.html=index", "sub/", "sub/page.html=page"}));
             for (const QString& special : qAsConst(specials)) {
                 QVERIFY2(r.has(Logwell::LogWarning, FUNCTION_COPY_DIR, {"skipped", path("src/" + special)}),
                          qPrintable(special + "\n" + r.dump()));
@@ -285,11 +261,11 @@ private slots:
         QFETCH(QString, destination);
         QFETCH(QString, copied);
         QFETCH(QString, warning);
-        QVERIFY(write(path("outside/key.txt"), "SECRET key"));
-        QVERIFY(write(path("outside/dir/leak.txt"), "SECRET leak"));
-        QVERIFY(write(path("dst/old.txt"), "old"));
-        QVERIFY(write(path(source + "/index.html"), "index"));
-        QVERIFY(write(path(source + "/pages/about.html"), "about"));
+        QVERIFY(writeFile(path("outside/key.txt"), "SECRET key", true));
+        QVERIFY(writeFile(path("outside/dir/leak.txt"), "SECRET leak", true));
+        QVERIFY(writeFile(path("dst/old.txt"), "old", true));
+        QVERIFY(writeFile(path(source + "/index.html"), "index", true));
+        QVERIFY(writeFile(path(source + "/pages/about.html"), "about", true));
         QStringList linkPaths;
         for (const QString& link : qAsConst(links)) {
             const QString name = link.section(" => ", 0, 0);
@@ -303,7 +279,7 @@ private slots:
         QVERIFY2(r.finished, qPrintable("copyDir did not end\n" + r.dump()));
         QCOMPARE(r.value("result"), QString("true"));
         QCOMPARE(leaks(path(destination)), QStringList());
-        const QStringList copy = tree(path(destination));
+        const QStringList copy = listTree(path(destination));
         QVERIFY2(copy.size() < 20, qPrintable(copy.join('\n')));  // no copies nested in copies
         QVERIFY(copy.contains("index.html=index"));
         if (!copied.isEmpty()) {
@@ -315,20 +291,20 @@ private slots:
                 QVERIFY2(!QFileInfo(path(destination + "/" + name)).exists(), qPrintable(name));
             }
         }
-        QCOMPARE(read(path("dst/old.txt")), QByteArray("old"));
+        QCOMPARE(readFile(path("dst/old.txt"), UNREADABLE), QByteArray("old"));
     }
 
     void copyDirOntoALinkInsideTheSource()
     {
         // The link is replaced by a real folder: that folder would lie inside the source.
-        QVERIFY(write(path("src/index.html"), "index"));
+        QVERIFY(writeFile(path("src/index.html"), "index", true));
         QVERIFY(QDir().mkpath(path("elsewhere")));
         QVERIFY(symlink(path("elsewhere"), path("src/export")));
         const ChildProcess::Result r = call({"copyDir", path("src"), path("src/export"), "replace"});
         QVERIFY2(r.finished, qPrintable(r.dump().left(3000)));
         QCOMPARE(r.value("result"), QString("false"));
         QVERIFY(r.has(Logwell::LogCritical, FUNCTION_COPY_DIR, {"cannot copy"}));
-        QCOMPARE(tree(path("src")), QStringList({"export ->", "index.html=index"}));
+        QCOMPARE(listTree(path("src")), QStringList({"export ->", "index.html=index"}));
     }
 
     // --- read errors (the read-failure shim, in a child)
@@ -356,8 +332,8 @@ private slots:
         for (int i = 0; data.size() < 300000; ++i)
             data += "line " + QByteArray::number(i) + " of a page\n";
         const QString file = path("src/data.bin");
-        QVERIFY(write(file, data));
-        QVERIFY(write(path("dst/data.bin"), "old"));
+        QVERIFY(writeFile(file, data, true));
+        QVERIFY(writeFile(path("dst/data.bin"), "old", true));
         const QDateTime stamp = QFileInfo(file).lastModified();
         const bool control = after > data.size();  // the shim loaded, but no read fails
 
@@ -378,7 +354,7 @@ private slots:
             QCOMPARE(result, control ? QString::fromLatin1(data.toBase64()) : QString());
         } else if (function == "replaceInFile") {
             QCOMPARE(result, QString("false"));
-            QCOMPARE(read(file), data);  // not rewritten with part of its content
+            QCOMPARE(readFile(file, UNREADABLE), data);  // not rewritten with part of its content
             QCOMPARE(QFileInfo(file).lastModified(), stamp);
         } else if (function == "md5" || function == "sha1") {
             QCOMPARE(result, QString(function == "md5" ? EMPTY_MD5 : EMPTY_SHA1));
@@ -388,7 +364,7 @@ private slots:
             QVERIFY2(r.has(Logwell::LogWarning, FUNCTION_COPY, {"FileUtils::forceCopy can't copy", file}),
                      qPrintable(r.dump()));
             if (function == "forceCopy") {
-                QCOMPARE(read(path("dst/data.bin")), QByteArray("old"));
+                QCOMPARE(readFile(path("dst/data.bin"), UNREADABLE), QByteArray("old"));
                 QCOMPARE(QDir(path("dst")).entryList(QDir::Files | QDir::Hidden), QStringList{"data.bin"});
             } else {
                 QVERIFY(r.has(Logwell::LogWarning, FUNCTION_COPY_DIR, {"unable to copy", file}));
@@ -397,7 +373,7 @@ private slots:
             // Only bytes that reached the destination count, and the error is reported.
             QCOMPARE(result, r.value("written"));
             QVERIFY2(result.toLongLong() <= after, qPrintable(result));
-            QCOMPARE(read(path("out.bin")), data.left(result.toInt()));
+            QCOMPARE(readFile(path("out.bin"), UNREADABLE), data.left(result.toInt()));
             QVERIFY2(r.has(Logwell::LogWarning, "FileUtils::segmentedCopy", {"cannot read"}), qPrintable(r.dump()));
         }
     }
@@ -406,8 +382,8 @@ private slots:
 
     void namesWithoutTextForm()
     {
-        QVERIFY(write(path("src/ok.txt"), "ok"));
-        QVERIFY(write(path("src/sub/fine.txt"), "fine"));
+        QVERIFY(writeFile(path("src/ok.txt"), "ok", true));
+        QVERIFY(writeFile(path("src/sub/fine.txt"), "fine", true));
         QVERIFY(writeRaw(native(path("src"), "caf\xe9.txt"), "latin-1"));
         QVERIFY(::mkdir(native(path("src/sub"), "\xff\xfe").constData(), 0755) == 0);
         QVERIFY(writeRaw(native(path("src/sub"), "\xff\xfe") + "/inner.txt", "inner"));
@@ -418,7 +394,7 @@ private slots:
                      qPrintable(logs.dump()));
         }
         // The rest is still copied.
-        QCOMPARE(tree(path("dst")), QStringList({"ok.txt=ok", "sub/", "sub/fine.txt=fine"}));
+        QCOMPARE(listTree(path("dst")), QStringList({"ok.txt=ok", "sub/", "sub/fine.txt=fine"}));
     }
 
     void longNames_data()
@@ -435,14 +411,14 @@ private slots:
     {
         QFETCH(QString, name);
         QCOMPARE(QFile::encodeName(name).size() >= 248, true);
-        QVERIFY(write(path("src/" + name), "long"));
+        QVERIFY(writeFile(path("src/" + name), "long", true));
         LogCapture logs;
         QVERIFY2(FileUtils::forceCopy(path("src/" + name), path("one/" + name)), qPrintable(logs.dump()));
-        QCOMPARE(read(path("one/" + name)), QByteArray("long"));
+        QCOMPARE(readFile(path("one/" + name), UNREADABLE), QByteArray("long"));
         QVERIFY(FileUtils::forceCopy(path("src/" + name), path("one/" + name)));  // over the first copy
         QCOMPARE(rawCount(path("one")), 1);  // no temporary file left
         QVERIFY2(FileUtils::copyDir(path("src"), path("dst"), false), qPrintable(logs.dump()));
-        QCOMPARE(read(path("dst/" + name)), QByteArray("long"));
+        QCOMPARE(readFile(path("dst/" + name), UNREADABLE), QByteArray("long"));
         QVERIFY(FileUtils::writeFileContent(path("dst/" + name), "rewritten"));
         QCOMPARE(FileUtils::readFileContent(path("dst/" + name)), QByteArray("rewritten"));
         QCOMPARE(rawCount(path("dst")), 1);
@@ -467,7 +443,7 @@ private slots:
     {
         QFETCH(QString, kind);
         const QString folder = path("site");
-        QVERIFY(write(folder + "/index.html", "index"));
+        QVERIFY(writeFile(folder + "/index.html", "index", true));
         QScopedPointer<ListeningSocket> socket;
         if (kind == "dangling link") {
             QVERIFY(symlink(path("missing"), folder + "/dangling"));
@@ -490,7 +466,7 @@ private slots:
 
     void copyDirReplacesEveryKindOfEntry()
     {
-        QVERIFY(write(path("src/index.html"), "index"));
+        QVERIFY(writeFile(path("src/index.html"), "index", true));
         QVERIFY(fifo(path("dst/pipe")));
         ListeningSocket socket(path("dst/sock"));
         QVERIFY(socket.ok());
@@ -501,7 +477,7 @@ private slots:
         QVERIFY2(r.finished, qPrintable(r.dump()));
         QCOMPARE(r.value("result"), QString("true"));
         QCOMPARE(rawCount(path("dst")), 1);
-        QCOMPARE(tree(path("dst")), QStringList{"index.html=index"});
+        QCOMPARE(listTree(path("dst")), QStringList{"index.html=index"});
     }
 
     // --- load: many files with links and FIFOs mixed in
@@ -510,11 +486,11 @@ private slots:
     {
         const int FOLDERS = 50;
         const int FILES = 100;  // per folder
-        QVERIFY(write(path("outside/key.txt"), "SECRET"));
+        QVERIFY(writeFile(path("outside/key.txt"), "SECRET", true));
         for (int f = 0; f < FOLDERS; ++f) {
             const QString folder = path(QString("src/f%1").arg(f));
             for (int i = 0; i < FILES; ++i)
-                QVERIFY(write(folder + QString("/page%1.html").arg(i), QByteArray::number(f * FILES + i)));
+                QVERIFY(writeFile(folder + QString("/page%1.html").arg(i), QByteArray::number(f * FILES + i), true));
             QVERIFY(fifo(folder + "/pipe"));
             QVERIFY(symlink("page0.html", folder + "/alias.html"));
             QVERIFY(symlink("pipe", folder + "/pipe-link"));
@@ -524,7 +500,7 @@ private slots:
             if (round == 1) {  // every file rewritten, then merged again
                 for (int f = 0; f < FOLDERS; ++f)
                     for (int i = 0; i < FILES; ++i)
-                        QVERIFY(write(path(QString("src/f%1/page%2.html").arg(f).arg(i)), "rewritten " + QByteArray::number(i)));
+                        QVERIFY(writeFile(path(QString("src/f%1/page%2.html").arg(f).arg(i)), "rewritten " + QByteArray::number(i), true));
             }
             const ChildProcess::Result r = call({"copyDir", path("src"), path("dst"), round ? "merge" : "replace"}, {},
                                                 120000);
@@ -537,9 +513,9 @@ private slots:
                 QCOMPARE(rawCount(to), FILES + 1);  // the pages and the alias
                 for (int i = 0; i < FILES; ++i) {
                     const QString name = QString("/page%1.html").arg(i);
-                    QCOMPARE(read(to + name), read(from + name));
+                    QCOMPARE(readFile(to + name, UNREADABLE), readFile(from + name, UNREADABLE));
                 }
-                QCOMPARE(read(to + "/alias.html"), read(from + "/page0.html"));
+                QCOMPARE(readFile(to + "/alias.html", UNREADABLE), readFile(from + "/page0.html", UNREADABLE));
             }
         }
     }

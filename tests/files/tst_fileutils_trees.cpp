@@ -1,5 +1,6 @@
 #include "FileUtils.h"
-#include "FileTestSupport.h"
+#include "FailureFixtures.h"
+#include "TestFiles.h"
 #include "LogCapture.h"
 
 #include <QRegExp>
@@ -17,36 +18,14 @@ class TestFileUtilsTrees : public QObject
     QScopedPointer<QTemporaryDir> mTemp;
     QString path(const QString& name = QString()) const { return mTemp->path() + "/" + name; }
 
-    // Every entry below folder (hidden ones included, links not followed), relative, sorted.
-    static QStringList tree(const QString& folder)
-    {
-        QStringList entries;
-        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString entry = it.next();
-            const QFileInfo info = it.fileInfo();
-            QString name = entry.mid(folder.size() + 1);
-            if (info.isSymLink())
-                name += " ->";
-            else if (info.isDir())
-                name += "/";
-            else
-                name += "=" + QString::fromUtf8(read(entry));
-            entries.append(name);
-        }
-        entries.sort();
-        return entries;
-    }
-
     // A small site: files at two levels, a hidden file and a hidden folder.
     void makeSite(const QString& root)
     {
-        QVERIFY(write(root + "/index.html", "index"));
-        QVERIFY(write(root + "/.htaccess", "deny"));
-        QVERIFY(write(root + "/images/logo.png", "logo"));
-        QVERIFY(write(root + "/images/icons/a.svg", "svg"));
-        QVERIFY(write(root + "/.git/config", "git"));
+        QVERIFY(writeFile(root + "/index.html", "index", true));
+        QVERIFY(writeFile(root + "/.htaccess", "deny", true));
+        QVERIFY(writeFile(root + "/images/logo.png", "logo", true));
+        QVERIFY(writeFile(root + "/images/icons/a.svg", "svg", true));
+        QVERIFY(writeFile(root + "/.git/config", "git", true));
     }
 
 private slots:
@@ -61,35 +40,35 @@ private slots:
     void copyDirReplace()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("dst/stale.txt"), "stale"));
-        QVERIFY(write(path("dst/images/logo.png"), "old logo"));
+        QVERIFY(writeFile(path("dst/stale.txt"), "stale", true));
+        QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
         LogCapture logs;
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), false));
-        QCOMPARE(tree(path("dst")), tree(path("src")));
-        QVERIFY(tree(path("dst")).contains(".git/config=git"));
+        QCOMPARE(listTree(path("dst")), listTree(path("src")));
+        QVERIFY(listTree(path("dst")).contains(".git/config=git"));
         QCOMPARE(logs.count(), 0);
     }
 
     void copyDirMerge()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("dst/stale.txt"), "stale"));
-        QVERIFY(write(path("dst/images/logo.png"), "old logo"));
-        QVERIFY(write(path("dst/images/extra.png"), "extra"));
+        QVERIFY(writeFile(path("dst/stale.txt"), "stale", true));
+        QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
+        QVERIFY(writeFile(path("dst/images/extra.png"), "extra", true));
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), true));
-        QStringList expected = tree(path("src"));
+        QStringList expected = listTree(path("src"));
         expected << "images/extra.png=extra" << "stale.txt=stale";
         expected.sort();
-        QCOMPARE(tree(path("dst")), expected);
+        QCOMPARE(listTree(path("dst")), expected);
     }
 
     void copyDirMissingSource()
     {
-        QVERIFY(write(path("dst/keep.txt"), "keep"));
+        QVERIFY(writeFile(path("dst/keep.txt"), "keep", true));
         LogCapture logs;
         QVERIFY(!FileUtils::copyDir(path("missing"), path("dst"), false));
         QVERIFY(logs.has(Logwell::LogCritical, FUNCTION_COPY_DIR, {path("missing"), "Doesnt exists"}));
-        QCOMPARE(tree(path("dst")), QStringList{"keep.txt=keep"});
+        QCOMPARE(listTree(path("dst")), QStringList{"keep.txt=keep"});
     }
 
     void copyDirOneInsideTheOther_data()
@@ -109,10 +88,10 @@ private slots:
         QFETCH(QString, destination);
         QFETCH(bool, merge);
         makeSite(path("site"));
-        const QStringList before = tree(path("site"));
+        const QStringList before = listTree(path("site"));
         LogCapture logs;
         QVERIFY(!FileUtils::copyDir(path(source), path(destination), merge));
-        QCOMPARE(tree(path("site")), before);
+        QCOMPARE(listTree(path("site")), before);
         QCOMPARE(logs.count(Logwell::LogCritical), 1);
     }
 
@@ -132,14 +111,14 @@ private slots:
         QScopedPointer<Immutable> immutable;
         bool merge = true;
         if (kind == "fileCopy") {
-            QVERIFY(write(path("dst/images/logo.png"), "old logo"));
+            QVERIFY(writeFile(path("dst/images/logo.png"), "old logo", true));
             immutable.reset(new Immutable(path("dst/images/logo.png")));
         } else if (kind == "remove") {
-            QVERIFY(write(path("dst/locked/file"), "x"));
+            QVERIFY(writeFile(path("dst/locked/file"), "x", true));
             immutable.reset(new Immutable(path("dst/locked")));
             merge = false;
         } else {
-            QVERIFY(write(path("plain"), "file"));
+            QVERIFY(writeFile(path("plain"), "file", true));
             destination = path("plain/dst");
         }
         if (immutable && !immutable->ok())
@@ -152,7 +131,7 @@ private slots:
                      qPrintable(logs.dump()));
             QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR,
                              {"unable to copy", path("src/images/logo.png"), "to", path("dst/images/logo.png")}));
-            QCOMPARE(read(path("dst/images/logo.png")), QByteArray("old logo"));
+            QCOMPARE(readFile(path("dst/images/logo.png"), UNREADABLE), QByteArray("old logo"));
         } else if (kind == "remove") {
             QVERIFY2(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR, {"unable to removeRecursively", path("dst")}),
                      qPrintable(logs.dump()));
@@ -165,7 +144,7 @@ private slots:
     void copyDirLinks()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("outside/shared.txt"), "shared"));
+        QVERIFY(writeFile(path("outside/shared.txt"), "shared", true));
         QVERIFY(symlink("..", path("src/images/up")));           // loop back to the top
         QVERIFY(symlink(path("src"), path("src/self")));         // loop, absolute
         QVERIFY(symlink(path("outside"), path("src/outside")));  // a folder elsewhere
@@ -174,7 +153,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("dst/outside")));  // nothing from elsewhere is published
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR,
                          {"symbolic link out of the source skipped", path("src/outside")}));
-        QCOMPARE(read(path("dst/images/logo.png")), QByteArray("logo"));
+        QCOMPARE(readFile(path("dst/images/logo.png"), UNREADABLE), QByteArray("logo"));
         QVERIFY(!QFileInfo::exists(path("dst/images/up/index.html")));
         QVERIFY(!QFileInfo::exists(path("dst/self/index.html")));
         QVERIFY(logs.has(Logwell::LogWarning, FUNCTION_COPY_DIR, "symbolic link loop"));
@@ -183,12 +162,12 @@ private slots:
     void copyDirOntoLinkedDestination()
     {
         makeSite(path("src"));
-        QVERIFY(write(path("elsewhere/precious.txt"), "precious"));
+        QVERIFY(writeFile(path("elsewhere/precious.txt"), "precious", true));
         QVERIFY(symlink(path("elsewhere"), path("dst")));
         QVERIFY(FileUtils::copyDir(path("src"), path("dst"), false));
-        QCOMPARE(read(path("elsewhere/precious.txt")), QByteArray("precious"));
+        QCOMPARE(readFile(path("elsewhere/precious.txt"), UNREADABLE), QByteArray("precious"));
         QVERIFY(!QFileInfo(path("dst")).isSymLink());
-        QCOMPARE(tree(path("dst")), tree(path("src")));
+        QCOMPARE(listTree(path("dst")), listTree(path("src")));
     }
 
     // --- removing
@@ -212,44 +191,44 @@ private slots:
         // Relative names resolve inside the temporary folder, "C:" included.
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(path()));
-        QVERIFY(write(path("folder/file.txt"), "x"));
-        QVERIFY(write(path("C:/file.txt"), "x"));
-        QVERIFY(write(path("file.txt"), "x"));
-        const QStringList before = tree(path());
+        QVERIFY(writeFile(path("folder/file.txt"), "x", true));
+        QVERIFY(writeFile(path("C:/file.txt"), "x", true));
+        QVERIFY(writeFile(path("file.txt"), "x", true));
+        const QStringList before = listTree(path());
         const QString argumentPath = argument == "MISSING" ? path("missing/") : argument;
         const bool result = FileUtils::removeContentDirectory(argumentPath, true);
-        QCOMPARE(tree(path()), before);
+        QCOMPARE(listTree(path()), before);
         if (oldRefuses)
             QVERIFY(!FileUtils::old::removeDirectory(argumentPath, true, nullptr, 10));
         QDir::setCurrent(previous);
         QVERIFY(!result);
-        QCOMPARE(tree(path()), before);
+        QCOMPARE(listTree(path()), before);
     }
 
     void removeContentDirectory()
     {
         makeSite(path("site"));
-        QVERIFY(write(path("outside/precious.txt"), "precious"));
+        QVERIFY(writeFile(path("outside/precious.txt"), "precious", true));
         QVERIFY(symlink(path("outside"), path("site/linked")));
         QVERIFY(symlink("..", path("site/images/up")));  // a loop back to the top
         QVERIFY(symlink(path("outside"), path("site/images/out")));
         LogCapture logs;
         QVERIFY(FileUtils::removeContentDirectory(path("site"), false));
-        QCOMPARE(tree(path("site")), QStringList({".git/", ".git/config=git", "images/", "images/icons/",
+        QCOMPARE(listTree(path("site")), QStringList({".git/", ".git/config=git", "images/", "images/icons/",
                                                   "images/icons/a.svg=svg", "images/logo.png=logo", "images/out ->",
                                                   "images/up ->"}));
         QVERIFY(FileUtils::removeContentDirectory(path("site"), true));
         QVERIFY(QFileInfo(path("site")).isDir());
-        QCOMPARE(tree(path("site")), QStringList());
-        QCOMPARE(tree(path("outside")), QStringList{"precious.txt=precious"});
+        QCOMPARE(listTree(path("site")), QStringList());
+        QCOMPARE(listTree(path("outside")), QStringList{"precious.txt=precious"});
         QCOMPARE(logs.count(), 0);
     }
 
     void removeContentDirectoryFailure()
     {
-        QVERIFY(write(path("site/a.txt"), "a"));
-        QVERIFY(write(path("site/b.txt"), "b"));
-        QVERIFY(write(path("site/c.txt"), "c"));
+        QVERIFY(writeFile(path("site/a.txt"), "a", true));
+        QVERIFY(writeFile(path("site/b.txt"), "b", true));
+        QVERIFY(writeFile(path("site/c.txt"), "c", true));
         Immutable immutable(path("site/b.txt"));
         if (!immutable.ok())
             QSKIP("chattr +i not supported here");
@@ -257,20 +236,20 @@ private slots:
         QVERIFY(!FileUtils::removeContentDirectory(path("site"), true));
         QVERIFY(logs.has(Logwell::LogCritical, "FileUtils::removeContentDirectory",
                          {"enable to removeRecursively", path("site/b.txt")}));
-        QCOMPARE(tree(path("site")), QStringList({"b.txt=b", "c.txt=c"}));
+        QCOMPARE(listTree(path("site")), QStringList({"b.txt=b", "c.txt=c"}));
     }
 
     void oldRemoveDirectory()
     {
         // Two levels: top and sub.
-        QVERIFY(write(path("top/a.txt"), "a"));
-        QVERIFY(write(path("top/sub/file.txt"), "f"));
-        QVERIFY(write(path("top/z.txt"), "z"));
+        QVERIFY(writeFile(path("top/a.txt"), "a", true));
+        QVERIFY(writeFile(path("top/sub/file.txt"), "f", true));
+        QVERIFY(writeFile(path("top/z.txt"), "z", true));
         LogCapture logs;
         QString error;
         QVERIFY(!FileUtils::old::removeDirectory(path("top"), true, &error, 1));
         QCOMPARE(error, "FileUtils::removeDirectory " + path("top/sub") + " profondeur max atteinte !");
-        QCOMPARE(tree(path("top")), QStringList({"sub/", "sub/file.txt=f", "z.txt=z"}));
+        QCOMPARE(listTree(path("top")), QStringList({"sub/", "sub/file.txt=f", "z.txt=z"}));
 
         QVERIFY(!FileUtils::old::removeDirectory(path("top"), false, &error, 10));
         QCOMPARE(error, QString("Failed to remove file: sub (non recursive operation)"));
@@ -290,8 +269,8 @@ private slots:
 
     void oldRemoveDirectoryFailures()
     {
-        QVERIFY(write(path("top/a.txt"), "a"));
-        QVERIFY(write(path("top/locked/file.txt"), "f"));
+        QVERIFY(writeFile(path("top/a.txt"), "a", true));
+        QVERIFY(writeFile(path("top/locked/file.txt"), "f", true));
         Immutable immutable(path("top/locked"));
         if (!immutable.ok())
             QSKIP("chattr +i not supported here");
@@ -301,7 +280,7 @@ private slots:
 
         // The folder itself cannot go once its content is gone.
         immutable.release();
-        QVERIFY(write(path("top2/file.txt"), "f"));
+        QVERIFY(writeFile(path("top2/file.txt"), "f", true));
         Immutable immutableParent(path());
         QVERIFY(immutableParent.ok());
         QVERIFY(!FileUtils::old::removeDirectory(path("top2"), true, &error, 10));
@@ -311,8 +290,8 @@ private slots:
 
     void oldRemoveDirectoryLinks()
     {
-        QVERIFY(write(path("outside/precious.txt"), "precious"));
-        QVERIFY(write(path("top/a.txt"), "a"));
+        QVERIFY(writeFile(path("outside/precious.txt"), "precious", true));
+        QVERIFY(writeFile(path("top/a.txt"), "a", true));
         QVERIFY(symlink(path("outside"), path("top/linked")));
         QVERIFY(symlink("..", path("top/up")));  // a loop back to the parent
         QVERIFY(symlink(path("outside"), path("alias")));
@@ -321,7 +300,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(path("top")));
         QVERIFY2(FileUtils::old::removeDirectory(path("alias"), true, &error, 10), qPrintable(error));
         QVERIFY(!QFileInfo(path("alias")).isSymLink());
-        QCOMPARE(tree(path("outside")), QStringList{"precious.txt=precious"});
+        QCOMPARE(listTree(path("outside")), QStringList{"precious.txt=precious"});
     }
 
     void removeEmptyDirs()
@@ -336,12 +315,12 @@ private slots:
         // points to outside the tree.
         QVERIFY(QDir().mkpath(path("t/empty1")));
         QVERIFY(QDir().mkpath(path("t/full/empty2")));
-        QVERIFY(write(path("t/full/file"), "x"));
-        QVERIFY(write(path("t/hiddenonly/.keep"), ""));
+        QVERIFY(writeFile(path("t/full/file"), "x", true));
+        QVERIFY(writeFile(path("t/hiddenonly/.keep"), "", true));
         QVERIFY(QDir().mkpath(path("outside/emptyTarget")));
         QVERIFY(symlink(path("outside"), path("t/link")));
         QCOMPARE(FileUtils::removeEmptyDirs(path("t"), true), 2);
-        QCOMPARE(tree(path("t")), QStringList({"full/", "full/file=x", "hiddenonly/", "hiddenonly/.keep=", "link ->"}));
+        QCOMPARE(listTree(path("t")), QStringList({"full/", "full/file=x", "hiddenonly/", "hiddenonly/.keep=", "link ->"}));
         QVERIFY(QFileInfo(path("outside/emptyTarget")).isDir());
     }
 
@@ -371,10 +350,10 @@ private slots:
         QFETCH(QString, filter);
         QFETCH(QString, prefix);
         QFETCH(QStringList, files);
-        QVERIFY(write(path("root/x.txt"), "x"));
-        QVERIFY(write(path("root/d/y.txt"), "y"));
-        QVERIFY(write(path("root/.hidden.txt"), "h"));
-        QVERIFY(write(path("root/.hiddendir/z.txt"), "z"));
+        QVERIFY(writeFile(path("root/x.txt"), "x", true));
+        QVERIFY(writeFile(path("root/d/y.txt"), "y", true));
+        QVERIFY(writeFile(path("root/.hidden.txt"), "h", true));
+        QVERIFY(writeFile(path("root/.hiddendir/z.txt"), "z", true));
         QRegExp regExp(filter);
         QStringList list{"already there"};
         const int count = old ? FileUtils::old::listFilesInFileSystem(path("root"), list, recursive,
@@ -387,7 +366,7 @@ private slots:
 
     void listFilesEmptyPath()
     {
-        QVERIFY(write(path("x.txt"), "x"));
+        QVERIFY(writeFile(path("x.txt"), "x", true));
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(path()));
         QStringList current, older;
@@ -403,9 +382,9 @@ private slots:
 
     void listingsWithLinks()
     {
-        QVERIFY(write(path("root/x.txt"), "x"));
-        QVERIFY(write(path("root/d/y.txt"), "y"));
-        QVERIFY(write(path("outside/o.txt"), "o"));
+        QVERIFY(writeFile(path("root/x.txt"), "x", true));
+        QVERIFY(writeFile(path("root/d/y.txt"), "y", true));
+        QVERIFY(writeFile(path("outside/o.txt"), "o", true));
         QVERIFY(symlink("..", path("root/d/up")));
         QVERIFY(symlink(path("root"), path("root/d/self")));
         QVERIFY(symlink(path("outside"), path("root/out")));
@@ -452,10 +431,10 @@ private slots:
 
     void folderSize()
     {
-        QVERIFY(write(path("m/ten.txt"), "0123456789"));
-        QVERIFY(write(path("m/.ds_store"), "01234"));
-        QVERIFY(write(path("m/sub/.hidden"), "abc"));
-        QVERIFY(write(path("m/sub/deeper/two"), "ab"));
+        QVERIFY(writeFile(path("m/ten.txt"), "0123456789", true));
+        QVERIFY(writeFile(path("m/.ds_store"), "01234", true));
+        QVERIFY(writeFile(path("m/sub/.hidden"), "abc", true));
+        QVERIFY(writeFile(path("m/sub/deeper/two"), "ab", true));
         const QDateTime newest = QDateTime::currentDateTime().addSecs(3600);
         {
             QFile file(path("m/sub/deeper/two"));
@@ -489,8 +468,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, empty);
         QVERIFY(QDir().mkpath(path("empty")));
-        QVERIFY(write(path("hiddenOnly/.hidden"), "h"));
-        QVERIFY(write(path("withFile/file"), "f"));
+        QVERIFY(writeFile(path("hiddenOnly/.hidden"), "h", true));
+        QVERIFY(writeFile(path("withFile/file"), "f", true));
         QVERIFY(QDir().mkpath(path("withFolder/sub")));
         QCOMPARE(FileUtils::directoryIsEmpty(path(name)), empty);
     }

@@ -1,6 +1,7 @@
 #include <ProjectFileLocker.h>
 
 #include "ChildProcess.h"
+#include "FailureFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,7 +61,6 @@ private slots:
 
 private:
     bool startHolder(QProcess& holder, const QString& folder);
-    static void immutable(const QString& path, bool on);
 };
 
 bool tst_ProjectFileLocker::startHolder(QProcess& holder, const QString& folder)
@@ -72,11 +72,6 @@ bool tst_ProjectFileLocker::startHolder(QProcess& holder, const QString& folder)
         if (!holder.waitForReadyRead(10000))
             return false;
     return holder.readLine().trimmed() == "locked";
-}
-
-void tst_ProjectFileLocker::immutable(const QString& path, bool on)
-{
-    QProcess::execute(QStringLiteral("chattr"), {on ? QStringLiteral("+i") : QStringLiteral("-i"), path});
 }
 
 void tst_ProjectFileLocker::opensMissingFolderAndMovesTheLock()
@@ -170,14 +165,14 @@ void tst_ProjectFileLocker::lockFileThatCannotBeCreated()
     QTemporaryDir temp;
     const QString folder = temp.filePath(QStringLiteral("frozen"));
     QVERIFY(QDir().mkpath(folder));
-    immutable(folder, true); // not even root may create a file in it
+    FileTest::Immutable frozenFolder(folder); // not even root may create a file in it
     QFile probe(folder + QStringLiteral("/probe"));
     const bool frozen = !probe.open(QIODevice::WriteOnly);
     ProjectFileLocker locker;
     QString error;
     const bool locked = locker.openNewProjectFolder(folder, QStringLiteral("Frozen"), &error);
     locker.unlock();
-    immutable(folder, false);
+    frozenFolder.release();
     if (!frozen)
         QSKIP("chattr +i is not available here");
     QVERIFY(!locked);

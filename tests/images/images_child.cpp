@@ -17,6 +17,8 @@
 #include <ImageUtils.h>
 #include <Logwell.h>
 #include <QExifImageHeader.h>
+#include <FailureFixtures.h>
+#include <TestFiles.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,8 +26,6 @@
 #include <QSize>
 
 #include <cstdio>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -44,40 +44,18 @@ int fail(const QString& reason)
     return 1;
 }
 
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 int fullDisk(const QString& folder, const QString& photo, const QString& operation)
 {
     // Before any thread exists: a multi-threaded process cannot leave its mount namespace.
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return 77;
     if (!QDir().mkpath(folder))
         return fail("cannot make " + folder);
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
-        return 77;
-
-    const QByteArray original = contentOf(photo);
+    const QByteArray original = readFile(photo, UNREADABLE);
     const QString path = folder + "/photo.jpg";
-    {
-        QFile copy(path);
-        if (!copy.open(QIODevice::WriteOnly) || copy.write(original) != original.size())
-            return fail("cannot copy the photo into the small disk");
-    }
-    {
-        // Every block, then every byte that is left.
-        QFile filler(folder + "/filler");
-        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return fail("cannot make the filler");
-        const QByteArray block(4096, 'f');
-        while (filler.write(block) == block.size()) {
-        }
-        while (filler.write("f", 1) == 1) {
-        }
-    }
+    const FileTest::FullDisk disk(folder, original, "photo.jpg");
+    if (!disk.mounted())
+        return 77;
+    if (!disk.ok())
+        return fail("cannot copy the photo into the small disk and fill it");
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
     bool written = false;
@@ -93,7 +71,7 @@ int fullDisk(const QString& folder, const QString& photo, const QString& operati
 
     if (written)
         return fail("reported success on a full disk");
-    if (contentOf(path) != original)
+    if (readFile(path, UNREADABLE) != original)
         return fail("the photo changed");
     const QStringList after = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     if (after != before)

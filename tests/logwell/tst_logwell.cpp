@@ -1,3 +1,4 @@
+#include <ChildProcess.h>
 #include <LogCapture.h>
 #include <Logwell.h>
 #include <TypeUtils.h>
@@ -256,16 +257,14 @@ void tst_Logwell::environmentRulesComeLast()
         Logwell("demo.other", Logwell::LogInfo, "f", "f", 4) << "shown-untouched";
         return;
     }
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LOGWELL_TEST_CHILD"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("LOGWELL_LEVEL"), QStringLiteral("debug"));
-    environment.insert(QStringLiteral("LOGWELL_RULES"), QStringLiteral("demo.hidden=off;demo.shown=debug"));
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("environmentRulesComeLast")});
-    QVERIFY(child.waitForFinished(30000));
-    QCOMPARE(child.exitCode(), 0);
-    const QString output = QString::fromUtf8(child.readAllStandardError());
+    const ChildProcess::Result child = ChildProcess::run(
+        {QStringLiteral("environmentRulesComeLast")},
+        {QStringLiteral("LOGWELL_TEST_CHILD=1"), QStringLiteral("LOGWELL_LEVEL=debug"),
+         QStringLiteral("LOGWELL_RULES=demo.hidden=off;demo.shown=debug")},
+        30000);
+    QVERIFY(child.finished);
+    QCOMPARE(child.exitCode, 0);
+    const QString output = QString::fromUtf8(child.standardError);
     QVERIFY2(output.contains(QLatin1String("D f (f:2) shown-by-environment")), qPrintable(output));
     QVERIFY2(output.contains(QLatin1String("I f (f:4) shown-untouched")), qPrintable(output));
     QVERIFY2(!output.contains(QLatin1String("hidden-by")), qPrintable(output));

@@ -33,16 +33,7 @@ void printLine(const QByteArray& line)
 
 bool Result::has(Logwell::LogType type, const QString& function, const QStringList& fragments) const
 {
-    for (const Logwell::Message& message : logs) {
-        if (message.type != type || (!function.isEmpty() && message.function != function))
-            continue;
-        bool all = true;
-        for (const QString& fragment : fragments)
-            all = all && message.text.contains(fragment);
-        if (all)
-            return true;
-    }
-    return false;
+    return hasMessage(logs, type, function, fragments);
 }
 
 QString Result::dump() const
@@ -57,6 +48,11 @@ QString Result::dump() const
 
 Result run(const QStringList& arguments, const QStringList& env, int timeoutMs)
 {
+    return runProgram(QCoreApplication::applicationFilePath(), arguments, env, timeoutMs);
+}
+
+Result runProgram(const QString& program, const QStringList& arguments, const QStringList& env, int timeoutMs)
+{
     Result result;
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -66,17 +62,20 @@ Result run(const QStringList& arguments, const QStringList& env, int timeoutMs)
     }
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::SeparateChannels);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.start(program, arguments);
     if (!child.waitForStarted(10000))
         return result;
+    result.started = true;
     result.finished = child.waitForFinished(timeoutMs);
     if (!result.finished) {
         child.kill();
         child.waitForFinished(5000);
     }
     result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
-    const QByteArray out = child.readAllStandardOutput();
-    result.output = out + child.readAllStandardError();
+    result.standardOutput = child.readAllStandardOutput();
+    result.standardError = child.readAllStandardError();
+    result.output = result.standardOutput + result.standardError;
+    const QByteArray& out = result.standardOutput;
     for (const QByteArray& line : out.split('\n')) {
         if (line.startsWith(MARK_VALUE)) {
             const QList<QByteArray> parts = line.mid(int(sizeof MARK_VALUE) - 1).split('\t');

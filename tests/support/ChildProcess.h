@@ -21,10 +21,13 @@ namespace ChildProcess {
 
 struct Result
 {
+    bool started = false;
     bool finished = false;  // ended by itself within the bound
     int exitCode = -1;
     QMap<QString, QString> values;
     QList<Logwell::Message> logs;
+    QByteArray standardOutput;
+    QByteArray standardError;
     QByteArray output;  // standard output and error, for failure messages
 
     QString value(const QString& key) const { return values.value(key); }
@@ -37,6 +40,10 @@ struct Result
 // Runs this program with arguments, adding env ("NAME=value") to the environment; a child still
 // running after timeoutMs is killed and the result is not finished.
 Result run(const QStringList& arguments, const QStringList& env = QStringList(), int timeoutMs = 20000);
+
+// The same for another program (a helper built with the tests).
+Result runProgram(const QString& program, const QStringList& arguments, const QStringList& env = QStringList(),
+                  int timeoutMs = 20000);
 
 // Environment under which reads of a file whose path ends with pathEnd fail with EIO once
 // `after` bytes of it were read (the read-failure shim built with the tests).

@@ -44,9 +44,10 @@ void LogCapture::clear()
     mMessages.clear();
 }
 
-bool LogCapture::has(Logwell::LogType type, const QString& function, const QStringList& fragments) const
+bool hasMessage(const QList<Logwell::Message>& messages, Logwell::LogType type, const QString& function,
+                const QStringList& fragments)
 {
-    for (const Logwell::Message& message : messages()) {
+    for (const Logwell::Message& message : messages) {
         if (message.type != type || (!function.isEmpty() && message.function != function))
             continue;
         bool all = true;
@@ -56,6 +57,11 @@ bool LogCapture::has(Logwell::LogType type, const QString& function, const QStri
             return true;
     }
     return false;
+}
+
+bool LogCapture::has(Logwell::LogType type, const QString& function, const QStringList& fragments) const
+{
+    return hasMessage(messages(), type, function, fragments);
 }
 
 bool LogCapture::has(Logwell::LogType type, const QString& function, const QString& fragment) const

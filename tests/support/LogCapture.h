@@ -7,6 +7,11 @@
 #include <QMutex>
 #include <QStringList>
 
+// Whether messages hold one of this type from this function (any, when empty) whose text contains
+// every fragment.
+bool hasMessage(const QList<Logwell::Message>& messages, Logwell::LogType type, const QString& function,
+                const QStringList& fragments);
+
 // Collects every Logwell message while it lives; restores the previous sink afterwards.
 //   LogCapture logs;
 //   FileUtils::readFileContent("/missing");

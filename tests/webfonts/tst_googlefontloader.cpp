@@ -1,6 +1,7 @@
 #include <CoreApplicationUtils.h>
 #include <GoogleFontLoader.h>
 #include <LogCapture.h>
+#include <TestFiles.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,13 +43,6 @@ QByteArray catalogue(const QStringList& families)
     for (const QString& name : families)
         items.append(family(name));
     return catalogueOf(items);
-}
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 const QString CUSTOM_ONLY = QStringLiteral("Custom Family");
@@ -173,7 +167,7 @@ void tst_GoogleFontLoader::fromFile()
     LogCapture logs;
 
     const QString good = dir.filePath(QStringLiteral("good.json"));
-    QVERIFY(writeFile(good, catalogue({"Lato", "Roboto"})));
+    QVERIFY(writeFile(good, catalogue({"Lato", "Roboto"}), true));
     QVERIFY(loader.loadJsonGFontFromFilePath(good));
     QCOMPARE(loader.fontNames(), (QStringList{"Lato", "Roboto"}));
     QCOMPARE(logs.count(), 0);
@@ -192,7 +186,7 @@ void tst_GoogleFontLoader::fromFile()
 
     logs.clear();
     const QString bad = dir.filePath(QStringLiteral("bad.json"));
-    QVERIFY(writeFile(bad, "{\"items\": ["));
+    QVERIFY(writeFile(bad, "{\"items\": [", true));
     QVERIFY(!loader.loadJsonGFontFromFilePath(bad));
     QVERIFY(logs.has(Logwell::LogWarning, "GoogleFontLoader::loadJsonGFontFromBynaryDatas", "GFonts file parsing error:"));
     QVERIFY(!loader.isLoaded());
@@ -227,9 +221,9 @@ void tst_GoogleFontLoader::load()
     QFETCH(int, infos);
     QFETCH(int, warnings);
     if (!custom.isNull())
-        QVERIFY(writeFile(mCustomPath, custom));
+        QVERIFY(writeFile(mCustomPath, custom, true));
     if (!shipped.isNull())
-        QVERIFY(writeFile(mShippedPath, shipped));
+        QVERIFY(writeFile(mShippedPath, shipped, true));
 
     GoogleFontLoader loader;
     LogCapture logs;
@@ -255,7 +249,7 @@ void tst_GoogleFontLoader::load()
 
 void tst_GoogleFontLoader::reloadReplacesList()
 {
-    QVERIFY(writeFile(mCustomPath, catalogue({"Lato"})));
+    QVERIFY(writeFile(mCustomPath, catalogue({"Lato"}), true));
     GoogleFontLoader loader;
     LogCapture logs;
     QVERIFY(loader.load());
@@ -295,7 +289,7 @@ void tst_GoogleFontLoader::lookups()
 
 void tst_GoogleFontLoader::summary()
 {
-    QVERIFY(writeFile(mCustomPath, catalogue({"A", "B", "C"})));
+    QVERIFY(writeFile(mCustomPath, catalogue({"A", "B", "C"}), true));
     GoogleFontLoader loader;
     QCOMPARE(loader.stringInformations(), QStringLiteral("No google font available !"));
     // Parsing alone does not make the catalogue loaded.
@@ -339,7 +333,7 @@ void tst_GoogleFontLoader::shippedCatalogue()
 
 void tst_GoogleFontLoader::loadIsASlot()
 {
-    QVERIFY(writeFile(mShippedPath, catalogue({"Lato"})));
+    QVERIFY(writeFile(mShippedPath, catalogue({"Lato"}), true));
     GoogleFontLoader loader;
     QCOMPARE(loader.metaObject()->className(), "GoogleFontLoader");
     QVERIFY(loader.metaObject()->indexOfSlot("load()") >= 0);

@@ -1,5 +1,6 @@
 #include "ExifFixtures.h"
 #include "ExifPeer.h"
+#include "ChildProcess.h"
 #include "LogCapture.h"
 
 #include <ExifUtils.h>
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <FailureFixtures.h>
 #include <TestFiles.h>
 
 #include <sys/stat.h>
@@ -223,13 +225,14 @@ void tst_ExifUtils::rewriteFailureKeepsPhoto()
     const QString photo = mDir.filePath("locked/photo.jpg");
     const QByteArray original = jpegWithExif(cameraTiff(true, 8, true, true).build());
     QVERIFY(writeFile(photo, original));
-    if (QProcess::execute("chattr", {"+i", photo}) != 0)
+    FileTest::Immutable locked(photo);
+    if (!locked.ok())
         QSKIP("chattr +i is not available here");
     const bool cleared = ExifUtils::clearRotation(photo);
     QExifImageHeader header(photo);
     header.setValue(0x010E, QExifValue(QString(3000, QLatin1Char('x'))));
     const bool written = header.writeIntoJpeg(photo);
-    QProcess::execute("chattr", {"-i", photo});
+    locked.release();
     QVERIFY(!cleared);
     QVERIFY(!written);
     QCOMPARE(readFile(photo), original);
@@ -250,19 +253,14 @@ void tst_ExifUtils::rewriteOnFullDisk()
     QFETCH(QString, operation);
     const QString photo = mDir.filePath("full-disk-source.jpg");
     QVERIFY(writeFile(photo, jpegWithExif(cameraTiff(false, 6, true, true).build())));
-    QProcess child;
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(LARK_IMAGES_CHILD, {"full-disk", mDir.filePath("full-disk-" + operation), photo, operation});
-    if (!child.waitForFinished(30000)) {
-        child.kill();
-        child.waitForFinished(5000);
+    const ChildProcess::Result child = ChildProcess::runProgram(
+        LARK_IMAGES_CHILD, {"full-disk", mDir.filePath("full-disk-" + operation), photo, operation}, {}, 30000);
+    if (!child.finished)
         QFAIL("the rewrite on a full disk did not end within 30 s");
-    }
-    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77)
+    if (child.exitCode == 77)
         QSKIP("mounting a tmpfs is not permitted here");
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             child.readAll().constData());
+    QVERIFY2(child.exitCode == 0, child.output.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_ExifUtils)
-#include "tst_ExifUtils.moc"
+#include "tst_exifutils.moc"

@@ -1,5 +1,6 @@
 #include "ExifFixtures.h"
 #include "ExifPeer.h"
+#include "ChildProcess.h"
 #include "LogCapture.h"
 
 #include <ExifUtils.h>
@@ -10,19 +11,17 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <FailureFixtures.h>
 #include <TestFiles.h>
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sys/resource.h>
 #include <zlib.h>
 
 using namespace ExifFixtures;
@@ -172,31 +171,6 @@ bool close(const QColor& a, const QColor& b, int tolerance = 40)
     return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
            && qAbs(a.blue() - b.blue()) <= tolerance;
 }
-
-// Limits the size of files this process may write while it lives (SIGXFSZ ignored: EFBIG).
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        mPreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &mPrevious);
-        rlimit l = mPrevious;
-        l.rlim_cur = limit;
-        mOk = setrlimit(RLIMIT_FSIZE, &l) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &mPrevious);
-        std::signal(SIGXFSZ, mPreviousHandler);
-    }
-    bool ok() const { return mOk; }
-
-private:
-    rlimit mPrevious;
-    void (*mPreviousHandler)(int);
-    bool mOk = false;
-};
 
 }
 
@@ -482,7 +456,7 @@ void tst_ImageUtils::copyFailedWriteKeepsDestination()
     LogCapture logs;
     bool copied = true;
     {
-        FileSizeLimit limit(rlim_t(shortBy < 0 ? 100 : full - shortBy));
+        FileTest::FileSizeLimit limit(rlim_t(shortBy < 0 ? 100 : full - shortBy));
         if (!limit.ok())
             QSKIP("cannot limit the file size");
         copied = ImageUtils::copyImageFile(source, destination, false, QSize(250, 250), options, 90);
@@ -644,20 +618,17 @@ void tst_ImageUtils::copyBoundsDecodedSize()
     QVERIFY(writeFile(source, data, true));
     QCOMPARE(QImageReader(source).size(), declared);
 
-    QProcess child;
-    child.start(LARK_IMAGES_CHILD, {"copy", source, destination, "1600", "1200", "2048"});
-    if (!child.waitForFinished(60000)) {
-        child.kill();
-        child.waitForFinished(5000);
+    const ChildProcess::Result child = ChildProcess::runProgram(
+        LARK_IMAGES_CHILD, {"copy", source, destination, "1600", "1200", "2048"}, {}, 60000);
+    if (!child.finished)
         QFAIL("copyImageFile did not end within 60 s");
-    }
-    const QString out = QString::fromLocal8Bit(child.readAllStandardOutput());
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit, qPrintable(child.readAllStandardError()));
+    const QString out = QString::fromLocal8Bit(child.standardOutput);
+    QVERIFY2(child.exitCode >= 0, child.output.constData());  // not killed by a signal
     if (copies) {
-        QVERIFY2(child.exitCode() == 0, qPrintable(out));
+        QVERIFY2(child.exitCode == 0, qPrintable(out));
         QCOMPARE(QImageReader(destination).size(), declared.scaled(1600, 1200, Qt::KeepAspectRatio));
     } else {
-        QVERIFY2(child.exitCode() == 1, qPrintable(out));
+        QVERIFY2(child.exitCode == 1, qPrintable(out));
         QVERIFY2(out.contains("copyImageFile image too large to decode: ")
                      && out.contains(QString("QSize(%1, %2)").arg(declared.width()).arg(declared.height())),
                  qPrintable(out));
@@ -881,4 +852,4 @@ void tst_ImageUtils::setLabelPixmap()
 }
 
 QTEST_MAIN(tst_ImageUtils)
-#include "tst_ImageUtils.moc"
+#include "tst_imageutils.moc"

@@ -1149,4 +1149,4 @@ void tst_QExifImageHeader::exiftoolReadsAsciiForms()
 }
 
 QTEST_GUILESS_MAIN(tst_QExifImageHeader)
-#include "tst_QExifImageHeader.moc"
+#include "tst_qexifimageheader.moc"

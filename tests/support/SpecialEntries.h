@@ -1,15 +1,14 @@
-#ifndef WATCHERTESTSUPPORT_H
-#define WATCHERTESTSUPPORT_H
+#ifndef SPECIALENTRIES_H
+#define SPECIALENTRIES_H
 
 // Hostile entries for the watcher and mirror tests, made inside the test's own folder only.
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "TestFiles.h"
+
 #include <QString>
 #include <QStringList>
 
+#ifdef Q_OS_UNIX
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -18,105 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-namespace WatchTest {
-
-inline QByteArray native(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
-inline bool makeFolders(const QString& path)
-{
-    return QDir().mkpath(path);
-}
-
-inline bool symlink(const QString& target, const QString& link)
-{
-    makeFolders(QFileInfo(link).absolutePath());
-    return ::symlink(native(target).constData(), native(link).constData()) == 0;
-}
-
-inline bool makeFifo(const QString& path)
-{
-    makeFolders(QFileInfo(path).absolutePath());
-    return ::mkfifo(native(path).constData(), 0644) == 0;
-}
-
-// A character device like the system's null device, made in place (root only). Never written.
-inline bool makeDevice(const QString& path)
-{
-    makeFolders(QFileInfo(path).absolutePath());
-    return ::mknod(native(path).constData(), S_IFCHR | 0644, makedev(1, 3)) == 0;
-}
-
-// Files whose names hold raw bytes (not valid UTF-8, for instance), removed again when it goes:
-// Qt cannot list them, so its temporary folder could not remove them.
-class RawNames
-{
-public:
-    RawNames() = default;
-    ~RawNames()
-    {
-        for (const QByteArray& path : qAsConst(mPaths))
-            ::unlink(path.constData());
-    }
-    RawNames(const RawNames&) = delete;
-    RawNames& operator=(const RawNames&) = delete;
-
-    bool write(const QString& folder, const QByteArray& name, const QByteArray& content)
-    {
-        makeFolders(folder);
-        const QByteArray path = native(folder) + '/' + name;
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0)
-            return false;
-        mPaths.append(path);
-        const bool ok = ::write(fd, content.constData(), size_t(content.size())) == content.size();
-        ::close(fd);
-        return ok;
-    }
-
-private:
-    QList<QByteArray> mPaths;
-};
-
-// A Unix socket listening at path while it lives.
-class ListeningSocket
-{
-public:
-    explicit ListeningSocket(const QString& path)
-    {
-        makeFolders(QFileInfo(path).absolutePath());
-        const QByteArray name = native(path);
-        sockaddr_un address {};
-        address.sun_family = AF_UNIX;
-        if (name.size() >= int(sizeof(address.sun_path)))
-            return;
-        qstrcpy(address.sun_path, name.constData());
-        mFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        mOk = mFd >= 0 && ::bind(mFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0
-            && ::listen(mFd, 1) == 0;
-    }
-    ~ListeningSocket()
-    {
-        if (mFd >= 0)
-            ::close(mFd);
-    }
-    ListeningSocket(const ListeningSocket&) = delete;
-    ListeningSocket& operator=(const ListeningSocket&) = delete;
-    bool ok() const { return mOk; }
-
-private:
-    int mFd = -1;
-    bool mOk = false;
-};
+namespace FileTest {
 
 // Watches FIFOs of the test from a thread of its own: a writer's non-blocking open succeeds only
 // while someone holds the FIFO open for reading. Each such open is counted, and it also frees
@@ -194,13 +95,13 @@ public:
         }
         if (kind.endsWith(QLatin1String("fifo"))) {
             mGuard.add(target);
-            return makeFifo(target);
+            return fifo(target);
         }
         if (kind.endsWith(QLatin1String("socket"))) {
             mSockets.push_back(std::make_unique<ListeningSocket>(target));
             return mSockets.back()->ok();
         }
-        return makeDevice(target);
+        return device(target);
     }
     const FifoReaderGuard& guard() const { return mGuard; }
     void watchFifo(const QString& fifo) { mGuard.add(fifo); }
@@ -210,6 +111,7 @@ private:
     std::vector<std::unique_ptr<ListeningSocket>> mSockets;
 };
 
-} // namespace WatchTest
+} // namespace FileTest
+#endif // Q_OS_UNIX
 
-#endif // WATCHERTESTSUPPORT_H
+#endif // SPECIALENTRIES_H
