@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
-#include <SpecialEntries.h>
+#include <OddEntries.h>
 
 #include <DirectoryWatcher.h>
 
@@ -300,7 +300,7 @@ void tst_DirectorySynchronizer::refusesAFolderInsideTheOther()
 void tst_DirectorySynchronizer::specialFilesAreNotMirrored_data()
 {
     QTest::addColumn<QString>("kind");
-    for (const QString& kind : FileTest::SpecialEntries::kinds())
+    for (const QString& kind : FileTest::OddEntries::kinds())
         QTest::newRow(qPrintable(kind)) << kind;
 }
 
@@ -308,7 +308,7 @@ void tst_DirectorySynchronizer::specialFilesAreNotMirrored()
 {
     QFETCH(QString, kind);
     QTemporaryDir source, destination;
-    FileTest::SpecialEntries entries;
+    FileTest::OddEntries entries;
     DirectorySynchronizer sync;
     QSignalSpy errorSpy(&sync, &DirectorySynchronizer::error);
     LogCapture logs;
@@ -386,7 +386,7 @@ void tst_DirectorySynchronizer::mirrorChecksWhatItIsGiven()
     write(temp.filePath("private/key"), "secret");
     write(destination + "/a.txt", "already mirrored");
     QVERIFY(QDir().mkpath(source));
-    FileTest::SpecialEntries entries;
+    FileTest::OddEntries entries;
     const QString path = source + "/" + file;
     if (kind == "file")
         write(path, "page");
@@ -496,7 +496,7 @@ void tst_DirectorySynchronizer::burstWithLinksAndFifos()
     for (int i = 0; i < 10; ++i)
         write(outside + QStringLiteral("/p%1.txt").arg(i), "outside");
     QVERIFY(QDir().mkpath(source));
-    FileTest::SpecialEntries entries;
+    FileTest::OddEntries entries;
     QStringList fifos;
     for (int i = 0; i < count; i += 50) {
         fifos << source + QStringLiteral("/nested/n%1/pipe%2").arg(i % 40).arg(i);

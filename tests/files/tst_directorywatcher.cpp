@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <TestFiles.h>
-#include <SpecialEntries.h>
+#include <OddEntries.h>
 
 #include <atomic>
 #include <cstdio>
@@ -455,7 +455,7 @@ void tst_DirectoryWatcher::specialFilesAreNotReported_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("beforeSetPath");
-    for (const QString& kind : FileTest::SpecialEntries::kinds()) {
+    for (const QString& kind : FileTest::OddEntries::kinds()) {
         QTest::newRow(qPrintable(kind + ", new")) << kind << false;
         QTest::newRow(qPrintable(kind + ", at setPath")) << kind << true;
     }
@@ -468,7 +468,7 @@ void tst_DirectoryWatcher::specialFilesAreNotReported()
     QTemporaryDir temp;
     const QString root = temp.path();
     const QString special = root + "/sub/special";
-    FileTest::SpecialEntries entries;
+    FileTest::OddEntries entries;
     QVERIFY(QDir().mkpath(root + "/sub"));
     DirectoryWatcher watcher;
     Reports reports(watcher);
@@ -557,7 +557,7 @@ void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry()
     const QString page = root + "/page.html";
     write(page, "v1");
     write(temp.filePath("private/key"), "secret");
-    FileTest::SpecialEntries entries;
+    FileTest::OddEntries entries;
     DirectoryWatcher watcher;
     Reports reports(watcher);
     LogCapture logs;

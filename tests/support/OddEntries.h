@@ -1,5 +1,5 @@
-#ifndef SPECIALENTRIES_H
-#define SPECIALENTRIES_H
+#ifndef ODDENTRIES_H
+#define ODDENTRIES_H
 
 // Hostile entries for the watcher and mirror tests, made inside the test's own folder only.
 
@@ -73,10 +73,10 @@ private:
     std::thread mThread; // last: starts once the members above exist
 };
 
-// Special entries of a test: "fifo", "socket", "device", or a link to one ("link to fifo", ...;
+// The odd entries of a test: "fifo", "socket", "device", or a link to one ("link to fifo", ...;
 // its target then lies in a hidden folder beside the link, inside the same tree). Its FIFOs are
 // guarded, its sockets listen while it lives.
-class SpecialEntries
+class OddEntries
 {
 public:
     static QStringList kinds()
@@ -114,4 +114,4 @@ private:
 } // namespace FileTest
 #endif // Q_OS_UNIX
 
-#endif // SPECIALENTRIES_H
+#endif // ODDENTRIES_H
