@@ -126,6 +126,44 @@ inline void appendHex(QString& out, uint value, int minDigits)
         out += QLatin1Char(buffer[--n]);
 }
 
+// A PHP double-quoted literal made of ASCII alone: "\" and "$" escaped, every other character
+// written "\u{...}" (UTF-8 in PHP), a lone surrogate half as "?" (what UTF-8 makes of it), and a
+// double quote as doubleQuote. Whatever codec later writes it, no character turns into "?" or
+// into bytes that PHP reads as a backslash or a quote (the second byte of many Shift_JIS
+// characters is 0x5C).
+inline QString phpAsciiLiteral(const QString& text, QLatin1String doubleQuote)
+{
+    QString result;
+    result.reserve(text.size() + 8);
+    result += QLatin1Char('"');
+    const int size = text.size();
+    const auto appendEscape = [&result](uint codePoint) {
+        result += QLatin1String("\\u{");
+        appendHex(result, codePoint, 1);
+        result += QLatin1Char('}');
+    };
+    for (int i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') || c == QLatin1Char('$')) {
+            result += QLatin1Char('\\');
+            result += c;
+        } else if (c == QLatin1Char('"')) {
+            result += doubleQuote;
+        } else if (plainAscii(c)) {
+            result += c;
+        } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            appendEscape(QChar::surrogateToUcs4(c, text.at(i + 1)));
+            ++i;
+        } else if (c.isSurrogate()) {
+            result += QLatin1Char('?');
+        } else {
+            appendEscape(c.unicode());
+        }
+    }
+    result += QLatin1Char('"');
+    return result;
+}
+
 } // namespace CodeWriter
 
 // The writers' guard: a null stream, or one whose codec would garble the code, logs the misuse

@@ -19,43 +19,11 @@ bool allPlainAscii(const QString& text)
     return true;
 }
 
-// "\u{...}", PHP's escape of a code point in a double-quoted literal.
-void appendCodePointEscape(QString& out, uint codePoint)
-{
-    out += QLatin1String("\\u{");
-    CodeWriter::appendHex(out, codePoint, 1);
-    out += QLatin1Char('}');
-}
-
-// For a stream whose codec is not Unicode: a double-quoted literal made of ASCII alone, every
-// other character as "\u{...}" (UTF-8 in PHP, as on a UTF-8 stream). A double quote still
-// reads back as a single quote.
+// For a stream whose codec is not Unicode: a double-quoted literal made of ASCII alone, in which
+// a double quote still reads back as a single quote.
 QString asciiQuoted(const QString& text)
 {
-    QString result;
-    result.reserve(text.size() * 2 + 8);
-    result += QLatin1Char('"');
-    const int size = text.size();
-    for (int i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\\') || c == QLatin1Char('$')) {
-            result += QLatin1Char('\\');
-            result += c;
-        } else if (c == QLatin1Char('"')) {
-            result += QLatin1Char('\'');
-        } else if (CodeWriter::plainAscii(c)) {
-            result += c;
-        } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            appendCodePointEscape(result, QChar::surrogateToUcs4(c, text.at(i + 1)));
-            ++i;
-        } else if (c.isSurrogate()) {
-            result += QLatin1Char('?'); // what UTF-8 makes of a lone half
-        } else {
-            appendCodePointEscape(result, c.unicode());
-        }
-    }
-    result += QLatin1Char('"');
-    return result;
+    return CodeWriter::phpAsciiLiteral(text, QLatin1String("'"));
 }
 
 // Whether the codec writes the character without bytes that could end a line comment.

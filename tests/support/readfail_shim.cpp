@@ -57,6 +57,19 @@ F next(const char* name)
     return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
 }
 
+using PRead = ssize_t (*)(int, void*, size_t, off_t);
+
+// pread and pread64 alike: the real call, cut at the limit, or EIO.
+ssize_t limitedPread(PRead real, int fd, void* buffer, size_t count, off_t offset)
+{
+    const long long n = limit(fd, offset, count);
+    if (n < 0) {
+        errno = EIO;
+        return -1;
+    }
+    return real(fd, buffer, size_t(n), offset);
+}
+
 } // namespace
 
 READFAIL_EXPORT ssize_t read(int fd, void* buffer, size_t count)
@@ -73,24 +86,12 @@ READFAIL_EXPORT ssize_t read(int fd, void* buffer, size_t count)
 
 READFAIL_EXPORT ssize_t pread(int fd, void* buffer, size_t count, off_t offset)
 {
-    using PRead = ssize_t (*)(int, void*, size_t, off_t);
     static PRead real = next<PRead>("pread");
-    const long long n = limit(fd, offset, count);
-    if (n < 0) {
-        errno = EIO;
-        return -1;
-    }
-    return real(fd, buffer, size_t(n), offset);
+    return limitedPread(real, fd, buffer, count, offset);
 }
 
 READFAIL_EXPORT ssize_t pread64(int fd, void* buffer, size_t count, off_t offset)
 {
-    using PRead = ssize_t (*)(int, void*, size_t, off_t);
     static PRead real = next<PRead>("pread64");
-    const long long n = limit(fd, offset, count);
-    if (n < 0) {
-        errno = EIO;
-        return -1;
-    }
-    return real(fd, buffer, size_t(n), offset);
+    return limitedPread(real, fd, buffer, count, offset);
 }
