@@ -72,7 +72,7 @@ struct Rule {
     bool matches(const QString& category) const
     {
         if (pattern.endsWith(QLatin1Char('*')))
-            return category.startsWith(pattern.leftRef(pattern.size() - 1));
+            return category.startsWith(QStringView(pattern).left(pattern.size() - 1));
         return category == pattern;
     }
 };
@@ -297,14 +297,14 @@ QString Logwell::qualifiedFunctionName(const char* prettyFunction)
     for (int i = 0; i < signature.size(); ++i) {
         const QChar c = signature.at(i);
         if (c == QLatin1Char('<')) {
-            if (!signature.midRef(0, i).endsWith(QLatin1String("operator")))
+            if (!QStringView(signature).left(i).endsWith(QLatin1String("operator")))
                 ++angle;
         } else if (c == QLatin1Char('>')) {
             if (angle > 0)
                 --angle;
         } else if (c == QLatin1Char('(') && angle == 0) {
-            if (signature.midRef(0, i).endsWith(QLatin1String("operator"))
-                && signature.midRef(i).startsWith(QLatin1String("()"))) {
+            if (QStringView(signature).left(i).endsWith(QLatin1String("operator"))
+                && QStringView(signature).mid(i).startsWith(QLatin1String("()"))) {
                 open = i + 2;
                 break;
             }

@@ -7,6 +7,8 @@ PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
   qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools
   qttranslations5-l10n libqt5svg5 libqt5svg5-dev
+  qt6-base-dev qt6-base-dev-tools qt6-5compat-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  qt6-translations-l10n libgl-dev
   e2fsprogs util-linux
   clang libclang-rt-14-dev doxygen
 )

@@ -25,7 +25,7 @@ UnitTestInfo::UnitTestInfo(const QString& name, QElapsedTimer& timer)
         return;
     }
     const qint64 elapsed = timer.restart();
-    d->mElapsed = qint32(qBound<qint64>(0, elapsed, std::numeric_limits<qint32>::max()));
+    d->mElapsed = qint32(qBound(qint64(0), elapsed, qint64(std::numeric_limits<qint32>::max())));
 }
 
 QString UnitTestInfo::toString() const

@@ -44,7 +44,7 @@ void walkFolder(TreeWalk& walk, const QString& folder, const QString& canonical)
 {
     const LarkFiles::FolderListing listing = LarkFiles::listFolder(folder, false, LarkFiles::ListingKinds::EntryType);
     if (!listing.unrepresentable.isEmpty())
-        walk.skipped.append({folder, UnreadableNames, listing.unrepresentable.size()});
+        walk.skipped.append({folder, UnreadableNames, int(listing.unrepresentable.size())});
     const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
     const QString canonicalPrefix = canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
     walk.walking.append(canonical);

@@ -179,7 +179,7 @@ bool hashFilePrivate(const QString& path, QCryptographicHash& hash, QString& rea
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     qint64 n = 0;
     while ((n = LarkFiles::readSome(file, buffer.data(), buffer.size())) > 0)
-        hash.addData(buffer.constData(), int(n));
+        hash.addData(QByteArray::fromRawData(buffer.constData(), int(n)));
     if (n < 0) {
         reason = LarkFiles::lastErrorText();
         hash.reset();
@@ -658,7 +658,8 @@ QString FileUtils::fixNameFileValidity(const QString& name)
 QString FileUtils::normalizeFilename(const QString& name)
 {
     QString normalized = name.normalized(QString::NormalizationForm_D).simplified().trimmed();
-    const QRegExp unwanted(QStringLiteral("[^a-zA-Z0-9()\\s\\-\\_\\.]"), Qt::CaseSensitive);
+    // After simplified() every white space is " ", so \s needs no Unicode classes.
+    static const QRegularExpression unwanted(QStringLiteral("[^a-zA-Z0-9()\\s\\-\\_\\.]"));
     normalized.remove(unwanted);
     return normalized;
 }

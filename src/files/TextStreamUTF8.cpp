@@ -2,7 +2,9 @@
 
 #include "LarkLog.h"
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QTextCodec>
+#endif
 
 namespace {
 
@@ -80,7 +82,11 @@ TextStreamUTF8Private::TextStreamUTF8Private(TextStreamUTF8* stream)
 
 void TextStreamUTF8Private::init()
 {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     q->setCodec(QTextCodec::codecForName("UTF-8"));
+#else
+    q->setEncoding(QStringConverter::Utf8);
+#endif
 }
 
 TextStreamUTF8& TextStreamUTF8::operator<<(const QString& text)

@@ -3,6 +3,7 @@
 
 #include "larkutils_export.h"
 
+#include <QIODevice>
 #include <QTextStream>
 
 #include <cstdio>

@@ -161,8 +161,12 @@ void ApplicationUtils::enableHightDPIMode()
         LARK_CRITICAL << "enableHightDPIMode() has to be called BEFORE QApplication";
         return;
     }
+    // Qt 6 always scales and keeps the attributes only as flags: they are still set, as on Qt 5.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QT_WARNING_POP
 }
 
 bool ApplicationUtils::isDailogAsyncOpeningSafe()

@@ -1,14 +1,47 @@
 #include "MathUtils.h"
 
 #include "LarkLog.h"
+#include "RandomPrivate.h"
 
 #include <QTime>
 #include <QtGlobal>
 
 #include <cstdlib>
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && !defined(Q_OS_WIN)
+namespace {
+unsigned int& randomState()
+{
+    thread_local unsigned int state = 1;
+    return state;
+}
+} // namespace
+#endif
+
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
+
+void LarkRandom::seed(unsigned int value)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    qsrand(value);
+#elif defined(Q_OS_WIN)
+    std::srand(value);
+#else
+    randomState() = value;
+#endif
+}
+
+int LarkRandom::next()
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    return qrand();
+#elif defined(Q_OS_WIN)
+    return std::rand();
+#else
+    return rand_r(&randomState());
+#endif
+}
 
 namespace {
 // The generator is seeded once, on the first draw.
@@ -16,7 +49,7 @@ bool srandinit = false;
 
 void srandom()
 {
-    qsrand(uint(QTime::currentTime().msec()));
+    LarkRandom::seed(uint(QTime::currentTime().msec()));
     srandinit = true;
 }
 } // namespace
@@ -30,10 +63,10 @@ int MathUtils::random(int min, int max)
     if (!srandinit)
         srandom();
     const quint64 span = quint64(qint64(max) - qint64(min) + 1);
-    quint64 draw = quint64(qrand());
-    // qrand() stops at RAND_MAX: a wider range takes a second draw.
+    quint64 draw = quint64(LarkRandom::next());
+    // A draw stops at RAND_MAX: a wider range takes a second one.
     if (span > quint64(RAND_MAX) + 1)
-        draw = (draw << 31) | quint64(qrand());
+        draw = (draw << 31) | quint64(LarkRandom::next());
     return int(qint64(min) + qint64(draw % span));
 }
 
@@ -46,7 +79,7 @@ bool MathUtils::randomTriggerOneIn(int n)
     }
     if (!srandinit)
         srandom();
-    return qint64(qrand()) % divisor == 0;
+    return qint64(LarkRandom::next()) % divisor == 0;
 }
 
 QT_WARNING_POP

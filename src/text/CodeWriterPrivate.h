@@ -8,11 +8,16 @@
 #include "LarkLog.h"
 
 #include <QHash>
+#include <QLocale>
 #include <QMap>
 #include <QStringList>
-#include <QTextCodec>
 #include <QTextStream>
 #include <QVariant>
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+#include <QTextCodec>
+#else
+#include <QStringEncoder>
+#endif
 
 namespace CodeWriter {
 
@@ -23,6 +28,7 @@ enum class Charset {
     Refused, // a codec that does not even write ASCII as ASCII: nothing is written
 };
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 inline bool asciiTransparent(QTextCodec* codec)
 {
     QString ascii = QStringLiteral("\t\n\r");
@@ -66,6 +72,50 @@ inline Charset charsetOf(const QTextStream& stream)
     return lastCharset;
 }
 
+inline QString encodingName(const QTextStream& stream)
+{
+    return stream.codec() ? QString::fromLatin1(stream.codec()->name()) : QString();
+}
+
+// The bytes the stream's codec writes for text; false when it cannot write all of it.
+inline bool encodeExactly(const QTextStream& stream, const QString& text, QByteArray* bytes)
+{
+    QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull | QTextCodec::IgnoreHeader);
+    *bytes = stream.codec()->fromUnicode(text.constData(), text.size(), &state);
+    return state.invalidChars == 0;
+}
+#else
+// Qt 6 streams write UTF-8, UTF-16, UTF-32, Latin-1 or the system's encoding, each of them ASCII
+// as ASCII: Latin-1, and the system's on Windows (its ANSI code page), are the legacy ones.
+inline Charset charsetOf(const QTextStream& stream)
+{
+    if (!stream.device())
+        return Charset::Unicode;
+    switch (stream.encoding()) {
+    case QStringConverter::Latin1:
+        return Charset::Ascii;
+#ifdef Q_OS_WIN
+    case QStringConverter::System:
+        return Charset::Ascii;
+#endif
+    default:
+        return Charset::Unicode;
+    }
+}
+
+inline QString encodingName(const QTextStream& stream)
+{
+    return QString::fromLatin1(QStringConverter::nameForEncoding(stream.encoding()));
+}
+
+inline bool encodeExactly(const QTextStream& stream, const QString& text, QByteArray* bytes)
+{
+    QStringEncoder encoder(stream.encoding(), QStringConverter::Flag::Stateless);
+    *bytes = encoder.encode(text);
+    return !encoder.hasError();
+}
+#endif
+
 // A printable ASCII character, tab or line break: the characters every accepted codec writes as themselves.
 inline bool plainAscii(QChar c)
 {
@@ -102,7 +152,7 @@ inline QString numberText(double number)
     }
     if (lastNonZero - leadingZeros > 6)
         return shortest;
-    const int exponent = (exponentAt < 0 ? 0 : shortest.midRef(exponentAt + 1).toInt()) + beforePoint - leadingZeros - 1;
+    const int exponent = (exponentAt < 0 ? 0 : shortest.mid(exponentAt + 1).toInt()) + beforePoint - leadingZeros - 1;
     // 'g' with precision 6 writes the decimal form exactly for exponents from -4 to 5.
     const bool decimalInG6 = exponent >= -4 && exponent < 6;
     if (decimalInG6 == (exponentAt < 0))
@@ -175,7 +225,7 @@ inline QString phpAsciiLiteral(const QString& text, QLatin1String doubleQuote)
     }                                                                                                  \
     if (CodeWriter::charsetOf(*(stream)) == CodeWriter::Charset::Refused) {                            \
         LARK_CRITICAL << "bad usage!! the stream's codec does not write ASCII as ASCII, nothing written:" \
-                      << QString::fromLatin1((stream)->codec()->name());                               \
+                      << CodeWriter::encodingName(*(stream));                               \
         return;                                                                                        \
     }
 

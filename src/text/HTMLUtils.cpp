@@ -209,7 +209,7 @@ QString HTMLUtils::decodeFromHtmlText(const QString& text)
             i = (j < size && text.at(j) == QLatin1Char(';')) ? j + 1 : j;
             continue;
         }
-        if (text.midRef(i + 1, 5) == QLatin1String("nbsp;")) {
+        if (QStringView(text).mid(i + 1).startsWith(QLatin1String("nbsp;"))) {
             result += QLatin1Char(' ');
             i += 6;
             continue;

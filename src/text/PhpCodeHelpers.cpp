@@ -3,7 +3,6 @@
 #include "CodeWriterPrivate.h"
 #include "LarkLog.h"
 
-#include <QTextCodec>
 #include <QTextStream>
 
 #include <cmath>
@@ -26,12 +25,11 @@ QString asciiQuoted(const QString& text)
     return CodeWriter::phpAsciiLiteral(text, QLatin1String("'"));
 }
 
-// Whether the codec writes the character without bytes that could end a line comment.
-bool safeInComment(QTextCodec* codec, const QString& character)
+// Whether the stream's codec writes the character without bytes that could end a line comment.
+bool safeInComment(const QTextStream& stream, const QString& character)
 {
-    QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull | QTextCodec::IgnoreHeader);
-    const QByteArray bytes = codec->fromUnicode(character.constData(), character.size(), &state);
-    if (state.invalidChars > 0 || bytes.isEmpty())
+    QByteArray bytes;
+    if (!CodeWriter::encodeExactly(stream, character, &bytes) || bytes.isEmpty())
         return false;
     for (const char b : bytes)
         if (b == '\n' || b == '\r' || b == '?' || b == '>' || b == '\0')
@@ -45,13 +43,22 @@ QString quotedStringPrivate(const QString& text)
     QString result;
     result.reserve(text.size() + 8);
     result += QLatin1Char('\'');
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
+    const int size = text.size();
+    for (int i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\')) {
             result += QLatin1String("\\\\");
-        else if (c == QLatin1Char('\'') || c == QLatin1Char('"'))
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
             result += QLatin1String("\\'");
-        else
+        } else if (!c.isSurrogate()) {
             result += c;
+        } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+            result += c;
+            result += text.at(++i);
+        } else {
+            // A lone half has no UTF-8 form: "?", as Qt 5's encoder wrote it (Qt 6's writes U+FFFD).
+            result += QLatin1Char('?');
+        }
     }
     result += QLatin1Char('\'');
     return result;
@@ -147,7 +154,7 @@ void PhpCodeHelpers::writeConstant(QTextStream* stream, const QString& name, con
         // Lone surrogate halves go first, since an encoder may write them as "?"; through a
         // legacy codec, so does every character that it cannot write or writes with one of
         // the bytes "\n", "\r", "?" or ">". "?>" is looked for after all replacements.
-        QTextCodec* const codec = CodeWriter::charsetOf(*stream) == CodeWriter::Charset::Ascii ? stream->codec() : nullptr;
+        const bool legacy = CodeWriter::charsetOf(*stream) == CodeWriter::Charset::Ascii;
         QString safe;
         safe.reserve(comment.size());
         for (int i = 0; i < comment.size(); ++i) {
@@ -161,7 +168,7 @@ void PhpCodeHelpers::writeConstant(QTextStream* stream, const QString& name, con
             } else {
                 piece = (c == QLatin1Char('\r') || c == QLatin1Char('\n')) ? QChar(QLatin1Char(' ')) : c;
             }
-            if (codec && !(piece.size() == 1 && CodeWriter::plainAscii(piece.at(0))) && !safeInComment(codec, piece))
+            if (legacy && !(piece.size() == 1 && CodeWriter::plainAscii(piece.at(0))) && !safeInComment(*stream, piece))
                 piece = QLatin1Char('?');
             safe += piece;
         }

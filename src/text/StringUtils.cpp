@@ -1,6 +1,7 @@
 #include "StringUtils.h"
 
 #include "LarkLog.h"
+#include "RandomPrivate.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -143,7 +144,7 @@ QByteArray StringUtils::hexaStringToByteArray(const QString& text, int base)
     result.reserve(text.size() / 2 + 1);
     for (int i = 0; i < text.size(); i += 2) {
         bool ok = false;
-        const ushort value = text.midRef(i, 2).toUShort(&ok, base);
+        const ushort value = text.mid(i, 2).toUShort(&ok, base);
         if (ok)
             result.append(char(value & 0xFF));
     }
@@ -180,7 +181,7 @@ bool StringUtils::compareVersion(const QString& first, const QString& second, in
         int n = 0;
         while (n < component.size() && component.at(n) >= QLatin1Char('0') && component.at(n) <= QLatin1Char('9'))
             ++n;
-        return component.leftRef(n);
+        return component.left(n);
     };
     for (int i = 0; i < count; ++i) {
         bool okA = false;
@@ -302,18 +303,15 @@ QString StringUtils::generateUniqueId(void* pointer)
     return QString::number(QDateTime::currentMSecsSinceEpoch(), 36) + pointerText;
 }
 
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
 QString StringUtils::getRandomString(int length)
 {
     if (length < 1)
         return QString();
     QString result(length, Qt::Uninitialized);
     for (int i = 0; i < length; ++i)
-        result[i] = QLatin1Char(ALPHABET[qrand() % 62]);
+        result[i] = QLatin1Char(ALPHABET[LarkRandom::next() % 62]);
     return result;
 }
-QT_WARNING_POP
 
 QString StringUtils::joinWithSlashes(const QStringList& items)
 {

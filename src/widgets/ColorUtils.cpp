@@ -1,6 +1,7 @@
 #include "ColorUtils.h"
 
 #include "HTMLUtils.h"
+#include "RandomPrivate.h"
 
 #include <QStringList>
 #include <QtGlobal>
@@ -72,16 +73,11 @@ QColor ColorUtils::grayColor(const QColor& color)
     return QColor(gray, gray, gray, color.alpha());
 }
 
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-
 QColor ColorUtils::randomColor()
 {
     // Drawn blue first, then green, then red.
-    const int blue = qrand() % 255;
-    const int green = qrand() % 255;
-    const int red = qrand() % 255;
+    const int blue = LarkRandom::next() % 255;
+    const int green = LarkRandom::next() % 255;
+    const int red = LarkRandom::next() % 255;
     return QColor(red, green, blue);
 }
-
-QT_WARNING_POP

@@ -16,10 +16,16 @@ namespace {
 // The hint is ignored by Qt 5.15's engines but still set, as callers of older builds expect.
 void setHighQualityAntialiasing(QPainter* painter, bool on)
 {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     painter->setRenderHint(QPainter::HighQualityAntialiasing, on);
     QT_WARNING_POP
+#else
+    // Gone from Qt 6, whose value 0x08 now means VerticalSubpixelPositioning.
+    Q_UNUSED(painter)
+    Q_UNUSED(on)
+#endif
 }
 
 } // namespace

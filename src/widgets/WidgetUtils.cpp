@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QBitmap>
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QDesktopWidget>
+#endif
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLayout>
@@ -14,9 +16,38 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QWindow>
 #include <QWidget>
 
 namespace {
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+// What Qt 5's QDesktopWidget::screenNumber gave: the screen (among those of the widget's virtual
+// desktop) that shows the largest part of the widget's frame, -1 when none shows any of it.
+int desktopScreenNumber(const QWidget* widget, const QList<QScreen*>& allScreens)
+{
+    QList<QScreen*> screens = allScreens;
+    const QWindow* handle = widget->windowHandle();
+    if (!handle && widget->nativeParentWidget())
+        handle = widget->nativeParentWidget()->windowHandle();
+    if (screens.size() != screens.constFirst()->virtualSiblings().size() && handle && handle->screen())
+        screens = handle->screen()->virtualSiblings();
+    QRect frame = widget->frameGeometry();
+    if (!widget->isWindow())
+        frame.moveTopLeft(widget->mapToGlobal(QPoint(0, 0)));
+    QScreen* best = nullptr;
+    qint64 largestArea = 0;
+    for (QScreen* screen : qAsConst(screens)) {
+        const QRect part = screen->geometry().intersected(frame);
+        const qint64 area = qint64(part.width()) * part.height();
+        if (area > largestArea) {
+            best = screen;
+            largestArea = area;
+        }
+    }
+    return int(allScreens.indexOf(best));
+}
+#endif
 
 // A self-deleting linear animation of the window opacity.
 void startFade(QWidget* widget, int duration, qreal from, qreal to)
@@ -219,10 +250,14 @@ QScreen* WidgetUtils::widgetScreen(QWidget* widget)
         LARK_WARNING << "no screen";
         return nullptr;
     }
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     int number = QApplication::desktop()->screenNumber(widget);
     QT_WARNING_POP
+#else
+    int number = desktopScreenNumber(widget, screens);
+#endif
     if (number < 0 || number >= screens.size())
         number = 0;
     return screens.at(number);

@@ -92,7 +92,8 @@ void tst_TextStreamUTF8::utf8WhateverTheDevice()
     }
     QCOMPARE(buffer.data(), QByteArray("  ") + text.toUtf8());
 
-    // Also when the locale's codec is another one.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Also when the locale's codec is another one (Qt 6 streams never take the locale's).
     QTextCodec* saved = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
     QBuffer latin;
@@ -103,6 +104,7 @@ void tst_TextStreamUTF8::utf8WhateverTheDevice()
     }
     QTextCodec::setCodecForLocale(saved);
     QCOMPARE(latin.data(), text.toUtf8());
+#endif
 }
 
 void tst_TextStreamUTF8::fileConstructor()

@@ -18,6 +18,9 @@
 
 // Child mode: the test program, placed in another folder, prints what the library derives from
 // that folder. Lines "name=value".
+// Qt 6 keeps the high-DPI attributes as flags only, and deprecates them.
+QT_WARNING_DISABLE_DEPRECATED
+
 static int childMain(int argc, char** argv)
 {
     const bool hiDpi = argc > 2 && std::strcmp(argv[2], "hidpi") == 0;

@@ -8,7 +8,11 @@
 #include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 #include <QTextCodec>
+#else
+#include <QStringConverter>
+#endif
 #include <QTextStream>
 #include <QtTest>
 
@@ -19,12 +23,39 @@ namespace {
 
 using Writer = std::function<void(QTextStream*)>;
 
+// Gives the stream the named codec; false when this Qt's streams have none of that name (Qt 6
+// streams know only the Unicode encodings, Latin-1 and the system's).
+bool useCodec(QTextStream& stream, const QByteArray& name)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QTextCodec* const codec = QTextCodec::codecForName(name);
+    if (codec)
+        stream.setCodec(codec);
+    return codec;
+#else
+    const auto encoding = QStringConverter::encodingForName(name.constData());
+    if (encoding)
+        stream.setEncoding(*encoding);
+    return encoding.has_value();
+#endif
+}
+
+bool codecAvailable(const QByteArray& name)
+{
+    QTextStream stream;
+    return useCodec(stream, name);
+}
+
+#define REQUIRE_CODEC(name)                                                                          \
+    if (!codecAvailable(name))                                                                       \
+        QSKIP(QByteArray("no stream codec " + QByteArray(name) + " on this Qt").constData());
+
 QString written(const Writer& writer)
 {
     QByteArray bytes;
     {
         QTextStream stream(&bytes);
-        stream.setCodec("UTF-8");
+        useCodec(stream, "UTF-8");
         writer(&stream);
     }
     return QString::fromUtf8(bytes);
@@ -36,7 +67,7 @@ QByteArray writtenThrough(const QByteArray& codec, const Writer& writer)
     QByteArray bytes;
     {
         QTextStream stream(&bytes);
-        stream.setCodec(codec.constData());
+        useCodec(stream, codec);
         writer(&stream);
     }
     return bytes;
@@ -420,7 +451,7 @@ void tst_CodeHelpers::phpReadsBack()
     QVector<QVariant> values;
     QByteArray bytes;
     QTextStream stream(&bytes);
-    stream.setCodec("UTF-8");
+    useCodec(stream, "UTF-8");
     stream << "<?php\n"
               "function d($v) {\n"
               "  if (is_array($v)) { $o = []; foreach ($v as $k => $x) $o[] = [is_int($k) ? ['i', $k] : ['s', bin2hex($k)], d($x)]; return ['a', $o]; }\n"
@@ -489,7 +520,7 @@ void tst_CodeHelpers::nodeReadsBack()
     QVector<QVariant> values;
     QByteArray bytes;
     QTextStream stream(&bytes);
-    stream.setCodec("UTF-8");
+    useCodec(stream, "UTF-8");
     stream << "const C = [\n";
     for (int i = 0; i < 10000; ++i) {
         values << maker.value();
@@ -572,6 +603,13 @@ void tst_CodeHelpers::legacyCodecText_data()
                                  << QByteArray("{\n'\\u8868':1\n}");
     QTest::newRow("1252 js string") << cp1252 << js(QString("caf\u00e9</script>")) << QByteArray("'caf\\u00e9\\u003c/script>'");
     QTest::newRow("1252 double") << cp1252 << php(1234567.89) << QByteArray("1234567.89");
+    // Latin-1, the legacy codec that Qt 6 streams still have.
+    const QByteArray latin1 = "ISO-8859-1";
+    QTest::newRow("latin-1 comment, unencodable before >") << latin1 << constant("\u0100> <?php echo 1;")
+                                                           << QByteArray("const X=1; // ? > <?php echo 1;\n");
+    QTest::newRow("latin-1 comment keeps what it carries") << latin1 << constant("caf\u00e9") << QByteArray("const X=1; // caf\xe9\n");
+    QTest::newRow("latin-1 php string") << latin1 << php(QString("caf\u00e9\u8868'")) << QByteArray("\"caf\\u{e9}\\u{8868}'\"");
+    QTest::newRow("latin-1 js string") << latin1 << js(QString("caf\u00e9'")) << QByteArray("'caf\\u00e9\\''");
     QTest::newRow("utf-8 device unchanged") << QByteArray("UTF-8") << php(QString("\u8868'")) << QString("'\u8868\\''").toUtf8();
 }
 
@@ -580,6 +618,7 @@ void tst_CodeHelpers::legacyCodecText()
     QFETCH(QByteArray, codec);
     QFETCH(Writer, writer);
     QFETCH(QByteArray, expected);
+    REQUIRE_CODEC(codec);
     LogCapture logs;
     QCOMPARE(writtenThrough(codec, writer), expected);
     QCOMPARE(logs.count(), 0);
@@ -596,8 +635,7 @@ void tst_CodeHelpers::refusedCodec_data()
 void tst_CodeHelpers::refusedCodec()
 {
     QFETCH(QByteArray, codec);
-    if (!QTextCodec::codecForName(codec))
-        QSKIP("codec not available");
+    REQUIRE_CODEC(codec);
     LogCapture logs;
     const QByteArray bytes = writtenThrough(codec, [](QTextStream* s) {
         PhpCodeHelpers::writeConstant(s, "A", QString("a+b"), "c");
@@ -614,6 +652,7 @@ void tst_CodeHelpers::legacyCodecReadsBack_data()
 {
     QTest::addColumn<QByteArray>("codec");
     QTest::newRow("Windows-1252") << QByteArray("Windows-1252");
+    QTest::newRow("ISO-8859-1") << QByteArray("ISO-8859-1");
     QTest::newRow("Shift_JIS") << QByteArray("Shift_JIS");
     QTest::newRow("GBK") << QByteArray("GBK");
     QTest::newRow("ISO-2022-JP") << QByteArray("ISO-2022-JP");
@@ -625,6 +664,7 @@ void tst_CodeHelpers::legacyCodecReadsBack()
     REQUIRE_INTERPRETER("php");
     REQUIRE_INTERPRETER("node");
     QFETCH(QByteArray, codec);
+    REQUIRE_CODEC(codec);
     const QStringList hostile = {
         "\u8868'.print('PWNED').'", "\u8868\".print('PWNED').\"", "\u8868\\", "\u8868", "\u30bd'", "\u00a5'",
         "\u0100'?>", "\u8868'+console.log('PWNED')+'", "\u8868\\'", "caf\u00e9 \u4e2d\u6587 😀", "a\x1a\x1c\x7f"};
@@ -650,7 +690,7 @@ void tst_CodeHelpers::legacyCodecReadsBack()
     QByteArray php;
     {
         QTextStream stream(&php);
-        stream.setCodec(codec.constData());
+        useCodec(stream, codec);
         stream << "<?php\n"
                   "function d($v) {\n"
                   "  if (is_array($v)) { $o = []; foreach ($v as $k => $x) $o[] = [is_int($k) ? ['i', $k] : ['s', bin2hex($k)], d($x)]; return ['a', $o]; }\n"
@@ -687,7 +727,7 @@ void tst_CodeHelpers::legacyCodecReadsBack()
     QByteArray js;
     {
         QTextStream stream(&js);
-        stream.setCodec(codec.constData());
+        useCodec(stream, codec);
         stream << "const C = [\n";
         for (const QVariant& v : values) {
             JsCodeHelpers::formatVariantValue(&stream, v);

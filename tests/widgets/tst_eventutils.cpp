@@ -42,7 +42,11 @@ void tst_EventUtils::platformDeleteSequences()
     const QList<QKeySequence> bindings = QKeySequence::keyBindings(QKeySequence::Delete);
     QVERIFY(!bindings.isEmpty());
     for (const QKeySequence& sequence : bindings) {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
         const int combined = sequence[0];
+#else
+        const int combined = sequence[0].toCombined();
+#endif
         QKeyEvent event(QEvent::KeyPress, combined & ~int(Qt::KeyboardModifierMask),
                         Qt::KeyboardModifiers(combined & int(Qt::KeyboardModifierMask)));
         QVERIFY2(EventUtils::match_KeyDelete(&event), qPrintable(sequence.toString()));

@@ -4,6 +4,7 @@
 #include <Logwell.h>
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -25,6 +26,9 @@ int main(int argc, char* argv[])
         || CoreApplicationUtils::applicationKey() != QLatin1String("flare")
         || QCoreApplication::organizationDomain() != QLatin1String("larkspire.com"))
         return 2;
-    std::printf("consumer ok: %s\n", qPrintable(CoreApplicationUtils::applicationGuiName()));
+    // The package brought the Qt it was built with, not another one.
+    if (QLibraryInfo::version().majorVersion() != QT_VERSION_MAJOR)
+        return 3;
+    std::printf("consumer ok (Qt %s): %s\n", qVersion(), qPrintable(CoreApplicationUtils::applicationGuiName()));
     return 0;
 }
