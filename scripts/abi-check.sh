@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Compares the ABI of the built libraries with the baselines in abi/ (libabigail).
-#   scripts/abi-check.sh [build-dir]            fails on an incompatible change
+#   scripts/abi-check.sh [build-dir]            fails on an incompatible change (Qt 5 or Qt 6 build)
 #   scripts/abi-check.sh [build-dir] --update   writes new baselines (a release that changes the
 #                                               SOVERSION, or a deliberate new baseline)
 # Changes inside the private data classes (abi/suppressions.ini) do not count.
@@ -11,7 +11,10 @@ MODE=${2:-check}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for lib in LarkUtils Logwell; do
+# A Qt 6 build's libraries are libLarkUtils6 and libLogwell6, with baselines of their own.
+suffix=""
+if grep -q '^LARKUTILS_QT_MAJOR_VERSION:[A-Z]*=6$' "$BUILD_DIR/CMakeCache.txt" 2>/dev/null; then suffix=6; fi
+for lib in LarkUtils$suffix Logwell$suffix; do
   so=$(find "$BUILD_DIR" -name "lib$lib.so" -not -path '*/tests/*' | head -n 1)
   baseline="abi/lib$lib.abi"
   soname=$(readelf -d "$so" | sed -n 's/.*Library soname: \[\(.*\)\]/\1/p')

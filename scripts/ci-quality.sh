@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The quality passes of CI, after the plain build and test run:
-#  0. the ABI of both libraries against the baselines in abi/, and the reference with no doxygen warning;
+#  0. the ABI of both libraries (Qt 5 and Qt 6 builds) against the baselines in abi/, and the
+#     reference with no doxygen warning;
 #  1. the whole suite built with AddressSanitizer + UndefinedBehaviorSanitizer (leaks on);
 #  2. the thread, watcher and mirror tests built with ThreadSanitizer;
 #  3. the library, the demo and the EXIF fuzz target built with Clang, warnings as errors;
@@ -16,6 +17,7 @@ report() { echo "== $1: $(( $(stamp) - $2 )) s"; }
 
 t=$(stamp)
 bash scripts/abi-check.sh build
+bash scripts/abi-check.sh build-qt6
 cmake --build build --target docs
 if [ -s build/docs/warnings.txt ]; then
   echo "doxygen warnings:"; cat build/docs/warnings.txt; exit 1

@@ -1,4 +1,5 @@
 # cmake -DBUILD_DIR=... -DWORK_DIR=... -DPROJECT_DIR=... -P run_consumer.cmake
+cmake_policy(VERSION 3.18)
 # The package is installed into one prefix and used from another: both the CMake package and the
 # pkg-config file must follow the folder they lie in.
 file(REMOVE_RECURSE ${WORK_DIR})
