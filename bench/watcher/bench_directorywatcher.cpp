@@ -134,8 +134,6 @@ qint64 timeQtFileWatches(const QStringList& files)
     return timer.nsecsElapsed() / 1000;
 }
 
-} // namespace
-
 // Starts a DirectoryWatcher on root (the back end given: "inotify" or "qt"), then times the
 // reports of new files in target; use gets the inotify instances and watches it held.
 void measureOurs(const char* backend, const QString& root, const QString& target, int round,
