@@ -221,6 +221,7 @@ public:
     QSet<int> mDroppedWatches;            // removed by us: their end notice is still to come
     QString mRootKey;
     bool mInBatch = false;
+    bool mRescannedInBatch = false;
     QSet<QString> mToldInBatch; // files reported during the batch being handled: its writes are in them
 
     // The owner's own steps, for the event handling above.
@@ -395,6 +396,7 @@ void DirectoryWatcherPrivate::readEvents()
     if (events.isEmpty() || !rootIsIntact())
         return;
     mInBatch = true;
+    mRescannedInBatch = false;
     mToldInBatch.clear();
     const quint64 generation = mGeneration;
     for (const LarkPlatform::FolderEvent& event : events) {
@@ -411,7 +413,9 @@ void DirectoryWatcherPrivate::handleEvent(const LarkPlatform::FolderEvent& event
     using LarkPlatform::FolderEvent;
     const unsigned flags = event.flags;
     if (flags & FolderEvent::Overflow) {
-        rescanEverything();
+        if (!mRescannedInBatch) // one walk makes up for everything lost before it
+            rescanEverything();
+        mRescannedInBatch = true;
         return;
     }
     if (flags & FolderEvent::Ignored) {

@@ -3,8 +3,6 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_LINUX
-#include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -91,8 +89,10 @@ QVector<FolderEvent> FolderNotifier::readEvents()
     if (mFd < 0)
         return events;
     // Room for many events at once; aligned as struct inotify_event requires.
+    // A bounded number of reads: events that keep coming wait for the next call, so that a busy
+    // tree does not hold up the event loop.
     alignas(struct inotify_event) char buffer[64 * 1024];
-    for (;;) {
+    for (int reads = 0; reads < 16; ++reads) {
         const ssize_t size = ::read(mFd, buffer, sizeof buffer);
         if (size < 0 && errno == EINTR)
             continue;
@@ -117,17 +117,7 @@ QVector<FolderEvent> FolderNotifier::readEvents()
 
 bool FolderNotifier::isReadable(const QByteArray& path)
 {
-    return ::access(path.constData(), R_OK) == 0;
-}
-
-int FolderNotifier::watchCount() const
-{
-    if (mFd < 0)
-        return -1;
-    QFile info(QStringLiteral("/proc/self/fdinfo/%1").arg(mFd));
-    if (!info.open(QIODevice::ReadOnly))
-        return -1;
-    return info.readAll().count("inotify wd:");
+    return ::faccessat(AT_FDCWD, path.constData(), R_OK, AT_EACCESS) == 0;
 }
 
 #else // no folder notifications of our own: QFileSystemWatcher does the work
@@ -150,7 +140,6 @@ int FolderNotifier::addFolder(const QByteArray&, int* errorCode)
 void FolderNotifier::removeWatch(int) {}
 QVector<FolderEvent> FolderNotifier::readEvents() { return {}; }
 bool FolderNotifier::isReadable(const QByteArray&) { return true; }
-int FolderNotifier::watchCount() const { return -1; }
 
 #endif
 

@@ -54,15 +54,12 @@ public:
     int addFolder(const QByteArray& path, int* errorCode);
     void removeWatch(int watch);
 
-    // Every event waiting now, in order; empty when none.
+    // The events waiting now (up to a bound; the descriptor stays readable for more), in order.
     QVector<FolderEvent> readEvents();
 
     // True when the file at path may be read by us: a watch on it (or a copy of it) would be refused
     // otherwise.
     static bool isReadable(const QByteArray& path);
-
-    // Number of watches the instance holds (from the system's own account); -1 where unknown.
-    int watchCount() const;
 
 private:
     int mFd = -1;
