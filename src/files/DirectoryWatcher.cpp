@@ -45,6 +45,7 @@ struct TreeWalk
     // meanwhile goes unseen); false when it could not: its files then go to filesUnwatched.
     std::function<bool(const QString&)> watchFolder;
     QStringList filesUnwatched;
+    QHash<QString, QString> fileLinks; // link to a file of the tree -> that file's canonical path
 };
 
 void walkFolder(TreeWalk& walk, const QString& folder, const QString& canonical);
@@ -72,6 +73,8 @@ void walkEntry(TreeWalk& walk, const QString& path, QString target, const LarkFi
         }
     } else if (kind == EntryKind::File) {
         files.append(path);
+        if (info.isLink)
+            walk.fileLinks.insert(path, target);
     } else {
         walk.skipped.append({path, SpecialFile, 1});
     }
@@ -192,6 +195,7 @@ public:
     void readEvents();
     void handleEvent(const LarkPlatform::FolderEvent& event);
     void rescanEverything();
+    QStringList otherNamesOf(const QString& file, const QString& canonical) const;
 
     DirectoryWatcher* const q;
     Backend mBackend = Backend::Qt;
@@ -223,6 +227,9 @@ public:
     bool mInBatch = false;
     bool mRescannedInBatch = false;
     QSet<QString> mToldInBatch; // files reported during the batch being handled: its writes are in them
+    // Links to files of the tree, by the canonical path of their file: a folder's watch tells of
+    // writes under the file's own name only.
+    QMultiHash<QString, QString> mLinksToFile;
 
     // The owner's own steps, for the event handling above.
     std::function<bool(const QString&)> addDir;
@@ -247,6 +254,7 @@ void DirectoryWatcherPrivate::release()
     mDroppedWatches.clear();
     mPendingRescans.clear();
     mWatchedFiles.clear();
+    mLinksToFile.clear();
     mActive = false;
 }
 
@@ -270,6 +278,7 @@ void DirectoryWatcherPrivate::stopWatching()
     mDroppedWatches.clear();
     mPendingRescans.clear();
     mWatchedFiles.clear();
+    mLinksToFile.clear();
     mActive = false;
     ++mGeneration;
 }
@@ -473,9 +482,16 @@ void DirectoryWatcherPrivate::handleEvent(const LarkPlatform::FolderEvent& event
             if (flags & FolderEvent::IsFolder) {
                 if (flags & FolderEvent::Attributes) // may be readable now
                     addDir(path);
-            } else if (mWatchedFiles.contains(path) && !mToldInBatch.contains(path)) {
-                mToldInBatch.insert(path); // one report for the writes of one batch
-                fileChanged(path);
+            } else if (mWatchedFiles.contains(path)) {
+                QStringList changed{path};
+                if (!mLinksToFile.isEmpty())
+                    changed += mLinksToFile.values(QFileInfo(path).canonicalFilePath());
+                for (const QString& file : qAsConst(changed)) {
+                    if (!mActive || mToldInBatch.contains(file) || !mWatchedFiles.contains(file))
+                        continue;
+                    mToldInBatch.insert(file); // one report for the writes of one batch
+                    fileChanged(file);
+                }
             }
         }
     }
@@ -502,6 +518,22 @@ void DirectoryWatcherPrivate::rescanEverything()
     for (const QString& file : qAsConst(gone))
         if (mActive && mWatchedFiles.contains(file))
             fileChanged(file);
+}
+
+// The watched paths other than file that lead to the same file (canonical): the links to it, and
+// the file under its own name when file is a link.
+QStringList DirectoryWatcherPrivate::otherNamesOf(const QString& file, const QString& canonical) const
+{
+    QStringList names = mLinksToFile.values(canonical);
+    const QString rootPrefix = mRoot.canonical.endsWith(QLatin1Char('/')) ? mRoot.canonical : mRoot.canonical + QLatin1Char('/');
+    if (canonical.startsWith(rootPrefix))
+        names.append((mPath.endsWith(QLatin1Char('/')) ? mPath : mPath + QLatin1Char('/')) + canonical.mid(rootPrefix.size()));
+    names.removeDuplicates();
+    QStringList others;
+    for (const QString& name : qAsConst(names))
+        if (name != file && mWatchedFiles.contains(name))
+            others.append(name);
+    return others;
 }
 
 DirectoryWatcher::DirectoryWatcher(QObject* parent)
@@ -651,6 +683,11 @@ bool DirectoryWatcher::addDir(const QString& dir)
     const QStringList added = d->watchFiles(notWatched(walk.files, d->mWatchedFiles), refused);
     for (const QString& file : added) {
         d->mWatchedFiles.insert(file);
+        if (walk.fileLinks.contains(file)) {
+            const QString target = walk.fileLinks.value(file);
+            d->mLinksToFile.remove(target, file);
+            d->mLinksToFile.insert(target, file);
+        }
         // Watched at last, or a file again: told anew if it is refused or turns special later.
         if (!d->mSkipped.isEmpty())
             d->mSkipped.remove(file);
@@ -712,8 +749,13 @@ void DirectoryWatcher::onFilemod(const QString& file)
         d->mWatchedFiles.remove(file);
 
     const EntryKind kind = LarkFiles::entryInfo(file).kind;
-    if (kind == EntryKind::File && LarkFiles::isInside(QFileInfo(file).canonicalFilePath(), d->mRoot.canonical)) {
+    const QString canonical = kind == EntryKind::File ? QFileInfo(file).canonicalFilePath() : QString();
+    if (kind == EntryKind::File && LarkFiles::isInside(canonical, d->mRoot.canonical)) {
         emit modifiedFile(file);
+        // Qt's watcher tells of a file under one of its names only: its other names changed too.
+        if (shard && !d->mLinksToFile.isEmpty())
+            for (const QString& name : d->otherNamesOf(file, canonical))
+                emit modifiedFile(name);
         return;
     }
     // No file of the tree there any more: removed, or a FIFO, a folder or a link out of the tree

@@ -101,6 +101,7 @@ private slots:
     void specialFilesAreNotReported();
     void linksOutOfTheTreeAreNotFollowed_data();
     void linksOutOfTheTreeAreNotFollowed();
+    void linkInsideTheTreeTellsOfItsFile();
     void watchedFileReplacedByAnUnsafeEntry_data();
     void watchedFileReplacedByAnUnsafeEntry();
     void unreadableNamesAreWarned();
@@ -782,6 +783,32 @@ void tst_DirectoryWatcher::linksOutOfTheTreeAreNotFollowed()
     QTest::qWait(100);
     QCOMPARE(reports.added, QStringList{root + "/zz-marker2.txt"});
     QCOMPARE(reports.modified, QStringList());
+}
+
+void tst_DirectoryWatcher::linkInsideTheTreeTellsOfItsFile()
+{
+    // A write to the file is a change of the link too (the mirror copies the link's file).
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    write(root + "/real.txt", "v1");
+    write(root + "/other/x.txt", "x");
+    QVERIFY(FileTest::symlink(QStringLiteral("real.txt"), root + "/alias.txt"));
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    QVERIFY(watcher.setPath(root));
+    QVERIFY(FileTest::symlink(QStringLiteral("../real.txt"), root + "/other/late.txt")); // made while watching
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/other/late.txt"), 5000);
+
+    write(root + "/real.txt", "v2");
+    const QStringList changed{root + "/alias.txt", root + "/other/late.txt", root + "/real.txt"};
+    const auto allChanged = [&] {
+        for (const QString& file : changed)
+            if (!reports.modified.contains(file))
+                return false;
+        return true;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(allChanged(), qPrintable(reports.modified.join(' ')), 5000);
+    QVERIFY(!reports.modified.contains(root + "/other/x.txt"));
 }
 
 void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry_data()
