@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <unistd.h>
 
 // Collects the reported paths of each kind.
 struct Reports {
@@ -40,11 +41,43 @@ static void writeNumbered(const QString& root, int count)
         write(root + QStringLiteral("/f%1.txt").arg(i, 4, 10, QLatin1Char('0')), "x");
 }
 
+// The tests run once per back end: the folder notifications of the system (the default) and,
+// with LARKUTILS_WATCHER_BACKEND=qt, Qt's watchers (a watch per file and folder).
+static bool qtBackend()
+{
+    return qgetenv("LARKUTILS_WATCHER_BACKEND") == "qt";
+}
+
+// The inotify instances this process holds (/proc/self/fd links to "anon_inode:inotify") and
+// their watches (one "inotify wd:" line each in /proc/self/fdinfo).
+struct InotifyUse {
+    int instances = 0;
+    int watches = 0;
+};
+
+static InotifyUse inotifyUse()
+{
+    InotifyUse use;
+    const QStringList fds = QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& fd : fds) {
+        char target[64] = {};
+        const ssize_t size = ::readlink(qPrintable("/proc/self/fd/" + fd), target, sizeof target - 1);
+        if (size <= 0 || QByteArray(target, int(size)) != "anon_inode:inotify")
+            continue;
+        ++use.instances;
+        QFile info("/proc/self/fdinfo/" + fd);
+        if (info.open(QIODevice::ReadOnly))
+            use.watches += info.readAll().count("inotify wd:");
+    }
+    return use;
+}
+
 class tst_DirectoryWatcher : public QObject
 {
     Q_OBJECT
 private slots:
     void signalOrder();
+    void slotsStayDeclared();
     void existingFilesAreNotReported();
     void modifiedAndDeleted();
     void newSubFolderIsWatched();
@@ -56,12 +89,19 @@ private slots:
     void largeTreeIsWatchedWhole();
     void vanishedFilesDoNotHideTheOthers();
     void refusedWatchesAreReported();
+    void exhaustedInotifyLimits_data();
+    void exhaustedInotifyLimits();
+    void oneInstanceWithAWatchPerFolder();
+    void filesMadeRightAfterMkdirAreReported();
+    void movedFolderTakesItsFiles();
+    void lostNotificationsAreMadeUp();
     void oneRefusedWatchLeavesTheRestWatched_data();
     void oneRefusedWatchLeavesTheRestWatched();
     void specialFilesAreNotReported_data();
     void specialFilesAreNotReported();
     void linksOutOfTheTreeAreNotFollowed_data();
     void linksOutOfTheTreeAreNotFollowed();
+    void linkInsideTheTreeTellsOfItsFile();
     void watchedFileReplacedByAnUnsafeEntry_data();
     void watchedFileReplacedByAnUnsafeEntry();
     void unreadableNamesAreWarned();
@@ -82,6 +122,18 @@ void tst_DirectoryWatcher::signalOrder()
     QCOMPARE(meta.method(first).methodSignature(), QByteArray("deletedFile(QString)"));
     QCOMPARE(meta.method(first + 1).methodSignature(), QByteArray("addedFiles(QString)"));
     QCOMPARE(meta.method(first + 2).methodSignature(), QByteArray("modifiedFile(QString)"));
+}
+
+void tst_DirectoryWatcher::slotsStayDeclared()
+{
+    // Connected by signature (and called by name by callers of the meta-object): both back ends keep them.
+    const QMetaObject& meta = DirectoryWatcher::staticMetaObject;
+    for (const char* slot : {"onDirMod(QString)", "onFilemod(QString)"}) {
+        const int index = meta.indexOfSlot(slot);
+        QVERIFY2(index >= meta.methodOffset(), slot);
+        QCOMPARE(meta.method(index).access(), QMetaMethod::Private);
+    }
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 5);
 }
 
 void tst_DirectoryWatcher::existingFilesAreNotReported()
@@ -291,9 +343,9 @@ QMap<QString, QStringList> valuesOf(const QString& output)
     return values;
 }
 
-// Child side of refusedWatchesAreReported: runs where only 300 watches may be taken and prints
-// what it saw, a "key=value" line each.
-int watchWithFewWatches(const QString& root)
+// Child side of refusedWatchesAreReported and exhaustedInotifyLimits: runs where an inotify limit
+// is lowered, changes probe after setPath and prints what it saw, a "key=value" line each.
+int watchWithFewWatches(const QString& root, const QString& probe)
 {
     static int argc = 1;
     static char name[] = "child";
@@ -306,7 +358,7 @@ int watchWithFewWatches(const QString& root)
     for (const Logwell::Message& message : logs.messages(Logwell::LogCritical))
         std::printf("critical=%s|%s\n", qPrintable(message.function), qPrintable(message.text));
     std::printf("reports=%d\n", reports.total());
-    write(root + "/f0000.txt", "changed"); // among the watched ones
+    write(root + "/" + probe, "changed"); // among the watched ones
     for (int waited = 0; reports.modified.isEmpty() && waited < 5000; waited += 20)
         QTest::qWait(20);
     std::printf("modified=%s\n", qPrintable(reports.modified.value(0)));
@@ -332,6 +384,14 @@ void tst_DirectoryWatcher::refusedWatchesAreReported()
     if (child.exitCode != 0 && output.isEmpty())
         QSKIP(qPrintable("no user namespace with its own inotify limit here: " + QString::fromLocal8Bit(child.output)));
     const QMap<QString, QStringList> seen = valuesOf(output);
+    if (!qtBackend()) {
+        // A watch per folder: the 1,000 files take one, far below the limit.
+        QCOMPARE(seen.value("result"), QStringList{"1"});
+        QCOMPARE(seen.value("reports"), QStringList{"0"});
+        QCOMPARE(seen.value("critical"), QStringList());
+        QCOMPARE(seen.value("modified"), QStringList{root + "/f0000.txt"});
+        return;
+    }
     QCOMPARE(seen.value("result"), QStringList{"0"});
     QCOMPARE(seen.value("reports"), QStringList{"0"}); // the files of a refused pass are not reported
     QCOMPARE(seen.value("critical").size(), 1);
@@ -341,6 +401,191 @@ void tst_DirectoryWatcher::refusedWatchesAreReported()
     QVERIFY(critical.endsWith(root + "/f0999.txt)"));
     QCOMPARE(critical.count(", ") + 1, 701); // the root folder and 299 files were watched
     QCOMPARE(seen.value("modified"), QStringList{root + "/f0000.txt"}); // what was added stays watched
+}
+
+void tst_DirectoryWatcher::exhaustedInotifyLimits_data()
+{
+    QTest::addColumn<QString>("limit"); // lowered in the child's own user namespace
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("folders");   // d000, d001, ... with one f.txt each
+    QTest::newRow("more folders than watches") << "max_inotify_watches" << 300 << 400;
+    QTest::newRow("no instance left") << "max_inotify_instances" << 0 << 2;
+}
+
+void tst_DirectoryWatcher::exhaustedInotifyLimits()
+{
+    QFETCH(QString, limit);
+    QFETCH(int, value);
+    QFETCH(int, folders);
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    for (int i = 0; i < folders; ++i)
+        write(root + QStringLiteral("/d%1/f.txt").arg(i, 3, 10, QLatin1Char('0')), "x");
+    const ChildProcess::Result child = ChildProcess::runProgram(QStringLiteral("unshare"),
+                {QStringLiteral("-U"), QStringLiteral("-r"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("echo %1 > /proc/sys/user/%2 && exec \"$0\" --few-watches \"$1\" d000/f.txt").arg(value).arg(limit),
+                 QCoreApplication::applicationFilePath(), root}, {}, 30000);
+    if (!child.started)
+        QSKIP("unshare is not available");
+    QVERIFY(child.finished);
+    const QString output = QString::fromLocal8Bit(child.standardOutput);
+    if (child.exitCode != 0 && output.isEmpty())
+        QSKIP(qPrintable("no user namespace with its own inotify limits here: " + QString::fromLocal8Bit(child.output)));
+    const QMap<QString, QStringList> seen = valuesOf(output);
+    const QString probe = root + "/d000/f.txt";
+    if (value == 0 && qtBackend()) {
+        // Qt's watcher polls when it gets no instance.
+        QCOMPARE(seen.value("result"), QStringList{"1"});
+        QCOMPARE(seen.value("modified"), QStringList{probe});
+        return;
+    }
+    // As for any refused watch: one critical message with the paths, false, nothing reported.
+    QCOMPARE(seen.value("result"), QStringList{"0"});
+    QCOMPARE(seen.value("reports"), QStringList{"0"});
+    QCOMPARE(seen.value("critical").size(), 1);
+    const QString critical = seen.value("critical").first();
+    const QString prefix = "DirectoryWatcher::addDir|Impossible to add to Watcher : (";
+    QVERIFY2(critical.startsWith(prefix), qPrintable(critical.left(300)));
+    const QStringList refused = critical.mid(prefix.size()).chopped(1).split(", ");
+    if (value == 0) {
+        // No instance: nothing of the tree is watched.
+        QCOMPARE(refused, QStringList({probe, root + "/d001/f.txt", root, root + "/d000", root + "/d001"}));
+        QCOMPARE(seen.value("modified"), QStringList{QString()});
+        return;
+    }
+    QVERIFY(refused.contains(root + "/d399"));
+    QVERIFY(refused.contains(root + "/d399/f.txt"));
+    QVERIFY(!refused.contains(root + "/d000"));
+    if (qtBackend()) {
+        QVERIFY(refused.contains(probe)); // a watch per file: none left for the files
+    } else {
+        // The root and 299 folders watched; the other 101 folders refused with their files.
+        QCOMPARE(refused.size(), 202);
+        QCOMPARE(seen.value("modified"), QStringList{probe});
+    }
+}
+
+void tst_DirectoryWatcher::oneInstanceWithAWatchPerFolder()
+{
+    if (qtBackend())
+        QSKIP("Qt's watchers take one instance per slice of files");
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    for (int folder = 0; folder < 40; ++folder)
+        writeNumbered(root + QStringLiteral("/d%1").arg(folder), 60); // 2,400 files
+    const InotifyUse before = inotifyUse();
+    {
+        DirectoryWatcher watcher;
+        QVERIFY(watcher.setPath(root));
+        DirectoryWatcher second;
+        QVERIFY(second.setPath(root + "/d7"));
+        const InotifyUse watching = inotifyUse();
+        QCOMPARE(watching.instances - before.instances, 2); // one each
+        QCOMPARE(watching.watches - before.watches, 41 + 1);
+        QVERIFY(watcher.setPath(root + "/d3")); // the first tree's instance goes
+        QCOMPARE(inotifyUse().instances - before.instances, 2);
+        QCOMPARE(inotifyUse().watches - before.watches, 1 + 1);
+    }
+    QCOMPARE(inotifyUse().instances, before.instances);
+}
+
+void tst_DirectoryWatcher::filesMadeRightAfterMkdirAreReported()
+{
+    // Files made in a new folder before its watch exists are found by listing it once watched.
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    QVERIFY(watcher.setPath(root));
+    QStringList expected;
+    for (int i = 0; i < 20; ++i) {
+        const QString folder = root + QStringLiteral("/new%1").arg(i);
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(QDir().mkdir(folder + "/deep"));
+        for (int f = 0; f < 10; ++f) {
+            for (const QString& path : {folder + QStringLiteral("/f%1.txt").arg(f), folder + QStringLiteral("/deep/f%1.txt").arg(f)}) {
+                write(path, "x");
+                expected << path;
+            }
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(reports.added.size(), expected.size(), 10000);
+    QTest::qWait(200);
+    QStringList added = reports.added;
+    added.sort();
+    expected.sort();
+    QCOMPARE(added, expected); // every file, none twice
+    // The new folders are watched.
+    write(root + "/new19/deep/later.txt", "l");
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/new19/deep/later.txt"), 5000);
+}
+
+void tst_DirectoryWatcher::movedFolderTakesItsFiles()
+{
+    QTemporaryDir temp;
+    const QString root = temp.filePath("site");
+    const QString outside = temp.filePath("elsewhere");
+    write(root + "/a/x.txt", "x");
+    write(root + "/a/deep/y.txt", "y");
+    QVERIFY(QDir().mkdir(outside));
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    QVERIFY(watcher.setPath(root));
+    const auto sorted = [](QStringList list) { list.sort(); return list; };
+
+    QVERIFY(QDir().rename(root + "/a", root + "/b")); // within the tree: found under its new path
+    const QStringList moved{root + "/b/deep/y.txt", root + "/b/x.txt"};
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(reports.added), moved, 5000);
+    if (qtBackend())
+        return; // Qt's watchers follow the files, not their paths
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(reports.deleted), QStringList({root + "/a/deep/y.txt", root + "/a/x.txt"}), 5000);
+
+    reports.clear();
+    QVERIFY(QDir().rename(root + "/b", outside + "/b")); // out of the tree: gone from it
+    QTRY_COMPARE_WITH_TIMEOUT(sorted(reports.deleted), moved, 5000);
+    write(outside + "/b/x.txt", "changed");
+    write(outside + "/b/deep/new.txt", "new");
+    write(root + "/marker.txt", "m");
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/marker.txt"), 5000);
+    QTest::qWait(100);
+    QCOMPARE(reports.added, QStringList{root + "/marker.txt"});
+    QCOMPARE(reports.modified, QStringList());
+    QCOMPARE(reports.deleted, moved);
+}
+
+void tst_DirectoryWatcher::lostNotificationsAreMadeUp()
+{
+    // More changes than the system queues while the event loop is busy: the queue overflows and
+    // what it lost is found by listing the tree again.
+    QFile limitFile("/proc/sys/fs/inotify/max_queued_events");
+    const int limit = limitFile.open(QIODevice::ReadOnly) ? limitFile.readAll().trimmed().toInt() : 0;
+    if (limit <= 0 || limit > 40000)
+        QSKIP("the queue limit is unknown or too large to fill here");
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    write(root + "/sub/gone.txt", "g");
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    LogCapture logs;
+    QVERIFY(watcher.setPath(root));
+    const int count = limit * 2 / 3; // a creation and a write each
+    QStringList expected;
+    for (int i = 0; i < count; ++i) {
+        expected << root + QStringLiteral("/f%1.txt").arg(i, 5, 10, QLatin1Char('0'));
+        write(expected.last(), "x");
+    }
+    QVERIFY(QFile::remove(root + "/sub/gone.txt"));
+    QTRY_COMPARE_WITH_TIMEOUT(reports.added.size(), count, 60000);
+    QTest::qWait(200);
+    QStringList added = reports.added;
+    added.sort();
+    QCOMPARE(added, expected);
+    if (!qtBackend()) { // Qt's watchers drop what was lost
+        QTRY_COMPARE_WITH_TIMEOUT(reports.deleted, QStringList{root + "/sub/gone.txt"}, 5000);
+        QVERIFY(logs.has(Logwell::LogWarning, "DirectoryWatcherPrivate::rescanEverything", "folder notifications lost"));
+    }
+    write(root + "/sub/later.txt", "l"); // still watching
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/sub/later.txt"), 5000);
 }
 
 namespace {
@@ -540,6 +785,32 @@ void tst_DirectoryWatcher::linksOutOfTheTreeAreNotFollowed()
     QCOMPARE(reports.modified, QStringList());
 }
 
+void tst_DirectoryWatcher::linkInsideTheTreeTellsOfItsFile()
+{
+    // A write to the file is a change of the link too (the mirror copies the link's file).
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    write(root + "/real.txt", "v1");
+    write(root + "/other/x.txt", "x");
+    QVERIFY(FileTest::symlink(QStringLiteral("real.txt"), root + "/alias.txt"));
+    DirectoryWatcher watcher;
+    Reports reports(watcher);
+    QVERIFY(watcher.setPath(root));
+    QVERIFY(FileTest::symlink(QStringLiteral("../real.txt"), root + "/other/late.txt")); // made while watching
+    QTRY_VERIFY_WITH_TIMEOUT(reports.added.contains(root + "/other/late.txt"), 5000);
+
+    write(root + "/real.txt", "v2");
+    const QStringList changed{root + "/alias.txt", root + "/other/late.txt", root + "/real.txt"};
+    const auto allChanged = [&] {
+        for (const QString& file : changed)
+            if (!reports.modified.contains(file))
+                return false;
+        return true;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(allChanged(), qPrintable(reports.modified.join(' ')), 5000);
+    QVERIFY(!reports.modified.contains(root + "/other/x.txt"));
+}
+
 void tst_DirectoryWatcher::watchedFileReplacedByAnUnsafeEntry_data()
 {
     QTest::addColumn<QString>("replacement");
@@ -657,8 +928,9 @@ void tst_DirectoryWatcher::movedRootStopsTheReports()
 
 int main(int argc, char* argv[])
 {
-    if (argc == 3 && std::strcmp(argv[1], "--few-watches") == 0)
-        return watchWithFewWatches(QString::fromLocal8Bit(argv[2]));
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--few-watches") == 0)
+        return watchWithFewWatches(QString::fromLocal8Bit(argv[2]),
+                                   argc == 4 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("f0000.txt"));
     if (argc == 4 && std::strcmp(argv[1], "--one-refused") == 0)
         return watchWithOneRefused(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     QCoreApplication app(argc, argv);
