@@ -232,7 +232,7 @@ public:
     {
         if (entry.isFolder)
             return true;
-        if (entry.rawSize() >= 9 && entry.nameEqualsIgnoringCase(QStringLiteral(".DS_Store")))
+        if (entry.nameEqualsIgnoringCase(QStringLiteral(".DS_Store")))
             return false;
         mTotal += quint64(entry.size);
         ++mFiles;

@@ -23,7 +23,8 @@ bool WalkEntry::nameEqualsIgnoringCase(const QString& text) const
 {
     if (!mAscii)
         return mName.compare(text, Qt::CaseInsensitive) == 0;
-    return QLatin1String(mRaw, mRawSize).compare(text, Qt::CaseInsensitive) == 0;
+    // Case folding keeps the length of a name: most names differ from text in their size alone.
+    return mRawSize == text.size() && QLatin1String(mRaw, mRawSize).compare(text, Qt::CaseInsensitive) == 0;
 }
 
 #ifdef Q_OS_UNIX
@@ -308,6 +309,7 @@ public:
         entry.mAscii = false;
         for (const QFileInfo& info : infos) {
             entry.mName = info.fileName();
+            entry.mRawSize = entry.mName.size();
             entry.isFolder = info.isDir();
             entry.isLink = info.isSymLink();
             if (!entry.isFolder && mOptions.fileStatus) {

@@ -39,8 +39,9 @@ public:
         else
             text.append(mName);
     }
-    // The name equals text (ASCII), ignoring case as QString does.
+    // The name equals text, ignoring case as QString does.
     bool nameEqualsIgnoringCase(const QString& text) const;
+    // The size of the name in bytes (in characters where names are no bytes), to reserve space.
     int rawSize() const { return mRawSize; }
 
 private:
