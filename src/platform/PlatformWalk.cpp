@@ -205,9 +205,8 @@ private:
             }
             if (known) {
                 item.isFolder = S_ISDIR(st.st_mode);
-                // A link leading to a FIFO or a device is listed as a file, as Qt lists it.
-                if (!item.isFolder && !S_ISREG(st.st_mode) && !item.isLink)
-                    continue;
+                if (!item.isFolder && !S_ISREG(st.st_mode))
+                    continue;  // a FIFO, a socket or a device, also behind a link
             }
             if (!item.isFolder && mOptions.fileStatus) {
                 if (!known && ::fstatat(fd, raw, &st, 0) != 0)

@@ -1,10 +1,9 @@
 #ifndef PLATFORMWALK_H
 #define PLATFORMWALK_H
 
-// Walks a folder tree, depth first, seeing what a Qt folder listing of folders and files shows:
-// regular files, folders, and links that lead somewhere (a link to a folder is a folder, a link
-// to anything else a file); dangling links, FIFOs, sockets, devices and names without a text form
-// are left out. On Unix the entries and their types come from readdir, folders are opened
+// Walks a folder tree, depth first, seeing its regular files and folders, also behind links (a
+// link to a folder is walked); dangling links, FIFOs, sockets and devices (also behind a link) and
+// names without a text form are left out. On Unix the entries and their types come from readdir, folders are opened
 // relative to their parent and only links and entries of unknown type are looked at with a stat
 // (files also when their size is asked for). A folder met again below itself through a link is
 // not walked a second time.
