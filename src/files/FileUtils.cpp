@@ -350,6 +350,13 @@ public:
         if (::stat(QFile::encodeName(path).constData(), &st) == 0)
             ::fchmod(mFd, st.st_mode & 0777);
     }
+    // The same for an open file.
+    void copyPermissionsOf(const QFile& file)
+    {
+        struct stat st;
+        if (::fstat(file.handle(), &st) == 0)
+            ::fchmod(mFd, st.st_mode & 0777);
+    }
     bool close()
     {
         const int fd = mFd;
@@ -371,6 +378,7 @@ public:
         return mFile.write(data, size) == size || (mError = mFile.errorString(), false);
     }
     void copyPermissionsOf(const QString& path) { mFile.setPermissions(QFile::permissions(path)); }
+    void copyPermissionsOf(const QFile& file) { mFile.setPermissions(file.permissions()); }
     bool close()
     {
         const bool ok = mFile.flush();
@@ -503,7 +511,8 @@ bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QS
 bool FileUtils::fileMkPath(const QString& filePath, QString* error)
 {
     const QDir folder = QFileInfo(filePath).dir();
-    if (folder.mkpath(QStringLiteral(".")) && folder.exists())
+    // One look first: most folders exist already (a copy writes many files into each).
+    if (folder.exists() || (folder.mkpath(QStringLiteral(".")) && folder.exists()))
         return true;
     setErrorPrivate(error, QStringLiteral("(fileMkPath) Cant create folder '%1' !").arg(folder.absolutePath()));
     return false;
@@ -620,7 +629,7 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
         reason = LarkFiles::lastErrorText();
         return failed(QFileDevice::ReadError);
     }
-    out.copyPermissionsOf(source);
+    out.copyPermissionsOf(in);
     if (!out.close()) {
         reason = out.errorText();
         return failed(QFileDevice::WriteError);
