@@ -86,8 +86,10 @@ static BareCounts bareWalk(const QString& root, bool sizes)
     return counts;
 }
 
-// Copies the open folder from into the new folder to (both closed at the end), files by read/write.
-static void bareCopy(int from, int to)
+// Copies the open folder from into the new folder to (both closed at the end), files by read/write;
+// with replaceOnceComplete each file is written under a hidden name, given the source's
+// permissions and renamed into place, as copyDir must.
+static void bareCopy(int from, int to, bool replaceOnceComplete)
 {
     DIR* dir = ::fdopendir(from);
     if (!dir) {
@@ -106,33 +108,41 @@ static void bareCopy(int from, int to)
             const int childFrom = ::openat(from, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             const int childTo = ::openat(to, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (childFrom >= 0 && childTo >= 0)
-                bareCopy(childFrom, childTo);
+                bareCopy(childFrom, childTo, replaceOnceComplete);
         } else if (e->d_type == DT_REG) {
+            const QByteArray hidden = QByteArray(".") + name + ".tmp";
+            const char* written = replaceOnceComplete ? hidden.constData() : name;
             const int in = ::openat(from, name, O_RDONLY | O_CLOEXEC);
-            const int out = ::openat(to, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            const int out = ::openat(to, written, O_WRONLY | O_CREAT | (replaceOnceComplete ? O_EXCL : O_TRUNC) | O_CLOEXEC,
+                                     0644);
             ssize_t n = 0;
             while (in >= 0 && out >= 0 && (n = ::read(in, buffer, sizeof buffer)) > 0) {
                 if (::write(out, buffer, size_t(n)) != n)
                     break;
             }
+            struct stat st;
+            if (replaceOnceComplete && in >= 0 && out >= 0 && ::fstat(in, &st) == 0)
+                ::fchmod(out, st.st_mode & 0777);
             if (in >= 0)
                 ::close(in);
             if (out >= 0)
                 ::close(out);
+            if (replaceOnceComplete)
+                ::renameat(to, written, to, name);
         }
     }
     ::closedir(dir);
     ::close(to);
 }
 
-static void bareCopy(const QString& source, const QString& destination)
+static void bareCopy(const QString& source, const QString& destination, bool replaceOnceComplete)
 {
     if (::mkdir(QFile::encodeName(destination).constData(), 0755) != 0)
         return;
     const int from = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const int to = ::open(QFile::encodeName(destination).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (from >= 0 && to >= 0)
-        bareCopy(from, to);
+        bareCopy(from, to, replaceOnceComplete);
 }
 
 // --- Cases: ours, the peer and the floor, each timed once per round
@@ -144,8 +154,11 @@ struct Case
     std::function<void()> ours;
     std::function<void()> peer;
     std::function<void()> floor;
-    std::function<void()> prepare;  // untimed, before each of the three
+    std::function<void()> prepare;  // untimed, before each job
     QVector<double> oursMs, peerMs, floorMs;
+    std::function<void()> ownFloor;  // the floor with what ours must also do, when it differs
+    QString ownFloorName;
+    QVector<double> ownFloorMs;
 };
 
 static double timeOnce(const std::function<void()>& job, const std::function<void()>& prepare)
@@ -203,13 +216,15 @@ int main(int argc, char** argv)
         cases.append({QStringLiteral("copyDir"), QStringLiteral("cp -r"),
                       [&] { FileUtils::copyDir(source, copy, false); },
                       [&] { Bench::runPeer(QStringLiteral("cp"), {"-r", source, copy}); },
-                      [&] { bareCopy(source, copy); },
+                      [&] { bareCopy(source, copy, false); },
                       [&] {
                           // The removal is written out before the clock starts, not during the copy.
                           QDir(copy).removeRecursively();
                           ::sync();
                       },
                       {}, {}, {}});
+        cases.last().ownFloor = [&] { bareCopy(source, copy, true); };
+        cases.last().ownFloorName = QStringLiteral("each file under a hidden name, permissions, rename");
     }
 
     QVector<double> startMs;
@@ -217,10 +232,11 @@ int main(int argc, char** argv)
         startMs.append(timeOnce([] { Bench::runPeer(QStringLiteral("true"), {}); }, nullptr));
         for (Case& c : cases) {
             // The order turns each round: none of the three always runs first.
-            const std::function<void()>* jobs[] = {&c.ours, &c.peer, &c.floor};
-            QVector<double>* times[] = {&c.oursMs, &c.peerMs, &c.floorMs};
-            for (int i = 0; i < 3; ++i) {
-                const int which = (i + round) % 3;
+            const std::function<void()>* jobs[] = {&c.ours, &c.peer, &c.floor, &c.ownFloor};
+            QVector<double>* times[] = {&c.oursMs, &c.peerMs, &c.floorMs, &c.ownFloorMs};
+            const int count = c.ownFloor ? 4 : 3;
+            for (int i = 0; i < count; ++i) {
+                const int which = (i + round) % count;
                 times[which]->append(timeOnce(*jobs[which], c.prepare));
             }
         }
@@ -236,6 +252,13 @@ int main(int argc, char** argv)
         QTextStream(stdout) << QString("  floor (bare walk in this process): %1 ms, ours %2x the floor\n")
                                    .arg(floor, 0, 'f', 1)
                                    .arg(floor > 0 ? ours / floor : 0.0, 0, 'f', 2);
+        if (c.ownFloor) {
+            const double own = Bench::median(c.ownFloorMs);
+            QTextStream(stdout) << QString("  floor (%1): %2 ms, ours %3x this floor\n")
+                                       .arg(c.ownFloorName)
+                                       .arg(own, 0, 'f', 1)
+                                       .arg(own > 0 ? ours / own : 0.0, 0, 'f', 2);
+        }
     }
     if (wanted("size") && size != tree.bytes)
         QTextStream(stdout) << "unexpected result: size " << size << " instead of " << tree.bytes << "\n";
