@@ -5,6 +5,7 @@
 #include "LarkLog.h"
 #include "StringUtils.h"
 #include "platform/PlatformFiles.h"
+#include "platform/PlatformWalk.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -128,11 +129,53 @@ struct CopyDirBounds
     QString destination;
 };
 thread_local CopyDirBounds tCopyDirBounds;
-thread_local WalkStack tListFilesStack;
-thread_local WalkStack tListDirectoriesStack;
-thread_local WalkStack tFolderSizeStack;
 
 const QDir::SortFlags NAME_ORDER = QDir::Name | QDir::IgnoreCase;
+
+// Appends the files of a walked tree as prefix + their path below it.
+class ListFilesVisitor : public LarkPlatform::WalkVisitor
+{
+public:
+    ListFilesVisitor(QStringList& files, bool recursive, QRegExp* folderFilter, const QString& prefix)
+        : mFiles(files)
+        , mRecursive(recursive)
+        , mFolderFilter(folderFilter)
+    {
+        mPrefixes.append(prefix);
+    }
+    bool visit(const LarkPlatform::WalkEntry& entry) override
+    {
+        const QString& prefix = mPrefixes.last();
+        if (entry.isFolder) {
+            if (!mRecursive)
+                return false;
+            const QString name = entry.name();
+            if (mFolderFilter && !mFolderFilter->exactMatch(name))
+                return false;
+            QString folderPrefix;
+            folderPrefix.reserve(prefix.size() + name.size() + 1);
+            folderPrefix.append(prefix).append(name).append(QLatin1Char('/'));
+            mPrefixes.append(folderPrefix);
+            return true;
+        }
+        QString file;
+        file.reserve(prefix.size() + entry.rawSize());
+        file.append(prefix);
+        entry.appendNameTo(file);
+        mFiles.append(file);
+        ++mCount;
+        return false;
+    }
+    void leave() override { mPrefixes.removeLast(); }
+    int count() const { return mCount; }
+
+private:
+    QStringList& mFiles;
+    const bool mRecursive;
+    QRegExp* const mFolderFilter;
+    QVector<QString> mPrefixes;  // of the folders being walked
+    int mCount = 0;
+};
 
 int listFilesPrivate(QString path, QStringList& files, bool recursive, QRegExp* folderFilter, QString prefix,
                      bool oldStyle)
@@ -142,32 +185,70 @@ int listFilesPrivate(QString path, QStringList& files, bool recursive, QRegExp* 
             return 0;
         path = QStringLiteral(".");
     }
-    const QDir dir(path);
-    if (!dir.exists())
-        return 0;
-    const WalkScope scope(tListFilesStack, path);
-    if (scope.isLoop())
-        return 0;
     if ((oldStyle || !prefix.isEmpty()) && !prefix.endsWith(QLatin1Char('/')))
         prefix += QLatin1Char('/');
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-
-    int count = 0;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, NAME_ORDER);
-    for (const QFileInfo& entry : entries) {
-        const QString name = entry.fileName();
-        if (entry.isDir()) {
-            if (recursive && (!folderFilter || folderFilter->exactMatch(name)))
-                count += listFilesPrivate(path + name, files, true, folderFilter, prefix + name + QLatin1Char('/'),
-                                          oldStyle);
-        } else {
-            files.append(prefix + name);
-            ++count;
-        }
-    }
-    return count;
+    ListFilesVisitor visitor(files, recursive, folderFilter, prefix);
+    LarkPlatform::walkTree(path, LarkPlatform::WalkOptions(), visitor);
+    return visitor.count();
 }
+
+// Appends the absolute path of every folder of a walked tree.
+class ListFoldersVisitor : public LarkPlatform::WalkVisitor
+{
+public:
+    ListFoldersVisitor(QStringList& folders, bool recursive, const QString& top)
+        : mFolders(folders)
+        , mRecursive(recursive)
+    {
+        mPaths.append(top == QLatin1String("/") ? QString() : top);
+    }
+    bool visit(const LarkPlatform::WalkEntry& entry) override
+    {
+        if (!entry.isFolder)
+            return false;
+        const QString& parent = mPaths.last();
+        QString folder;
+        folder.reserve(parent.size() + entry.rawSize() + 1);
+        folder.append(parent).append(QLatin1Char('/'));
+        entry.appendNameTo(folder);
+        mFolders.append(folder);
+        if (mRecursive)
+            mPaths.append(folder);
+        return mRecursive;
+    }
+    void leave() override { mPaths.removeLast(); }
+
+private:
+    QStringList& mFolders;
+    const bool mRecursive;
+    QVector<QString> mPaths;  // of the folders being walked
+};
+
+// Adds up the files of a walked tree.
+class FolderSizeVisitor : public LarkPlatform::WalkVisitor
+{
+public:
+    bool visit(const LarkPlatform::WalkEntry& entry) override
+    {
+        if (entry.isFolder)
+            return true;
+        if (entry.nameEqualsIgnoringCase(QStringLiteral(".DS_Store")))
+            return false;
+        mTotal += quint64(entry.size);
+        ++mFiles;
+        if (mFiles == 1 || entry.modifiedMs > mNewestMs)
+            mNewestMs = entry.modifiedMs;
+        return false;
+    }
+    quint64 total() const { return mTotal; }
+    int files() const { return mFiles; }
+    qint64 newestMs() const { return mNewestMs; }
+
+private:
+    quint64 mTotal = 0;
+    int mFiles = 0;
+    qint64 mNewestMs = 0;
+};
 
 // Feeds the whole file to hash in large pieces; false, with the hash back at empty input, when
 // it cannot be opened or read to the end (the digest of part of a file is no digest of it).
@@ -269,6 +350,13 @@ public:
         if (::stat(QFile::encodeName(path).constData(), &st) == 0)
             ::fchmod(mFd, st.st_mode & 0777);
     }
+    // The same for an open file.
+    void copyPermissionsOf(const QFile& file)
+    {
+        struct stat st;
+        if (::fstat(file.handle(), &st) == 0)
+            ::fchmod(mFd, st.st_mode & 0777);
+    }
     bool close()
     {
         const int fd = mFd;
@@ -290,6 +378,7 @@ public:
         return mFile.write(data, size) == size || (mError = mFile.errorString(), false);
     }
     void copyPermissionsOf(const QString& path) { mFile.setPermissions(QFile::permissions(path)); }
+    void copyPermissionsOf(const QFile& file) { mFile.setPermissions(file.permissions()); }
     bool close()
     {
         const bool ok = mFile.flush();
@@ -422,7 +511,8 @@ bool FileUtils::writeFileContent(const QString& path, const QByteArray& data, QS
 bool FileUtils::fileMkPath(const QString& filePath, QString* error)
 {
     const QDir folder = QFileInfo(filePath).dir();
-    if (folder.mkpath(QStringLiteral(".")) && folder.exists())
+    // One look first: most folders exist already (a copy writes many files into each).
+    if (folder.exists() || (folder.mkpath(QStringLiteral(".")) && folder.exists()))
         return true;
     setErrorPrivate(error, QStringLiteral("(fileMkPath) Cant create folder '%1' !").arg(folder.absolutePath()));
     return false;
@@ -539,7 +629,7 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
         reason = LarkFiles::lastErrorText();
         return failed(QFileDevice::ReadError);
     }
-    out.copyPermissionsOf(source);
+    out.copyPermissionsOf(in);
     if (!out.close()) {
         reason = out.errorText();
         return failed(QFileDevice::WriteError);
@@ -933,50 +1023,30 @@ int FileUtils::old::listFilesInFileSystem(const QString& path, QStringList& file
 bool FileUtils::listDirectoriesInFileSystem(const QString& path, QStringList& folders, bool recursive)
 {
     const QString p = path.isEmpty() ? QStringLiteral(".") : path;
-    const QDir dir(p);
-    if (!dir.exists())
-        return false;
-    const WalkScope scope(tListDirectoriesStack, p);
-    if (scope.isLoop())
-        return true;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, NAME_ORDER);
-    for (const QFileInfo& entry : entries) {
-        folders.append(entry.absoluteFilePath());
-        if (recursive)
-            listDirectoriesInFileSystem(entry.absoluteFilePath(), folders, true);
-    }
-    return true;
+    ListFoldersVisitor visitor(folders, recursive, QDir(p).absolutePath());
+    return LarkPlatform::walkTree(p, LarkPlatform::WalkOptions(), visitor);
 }
 
 quint64 FileUtils::folderSize(const QString& path, int* fileCount, QDateTime* lastModified)
 {
     const QString p = QDir::cleanPath(path);
-    if (p.isEmpty() || !QFileInfo(p).isDir())
+    if (p.isEmpty())
         return 0;
-    const WalkScope scope(tFolderSizeStack, p);
-    if (scope.isLoop())
+    LarkPlatform::WalkOptions options;
+    options.includeHidden = true;
+    options.sorted = false;  // the sum does not depend on the order
+    options.fileStatus = true;
+    FolderSizeVisitor visitor;
+    if (!LarkPlatform::walkTree(p, options, visitor))
         return 0;
-    quint64 total = 0;
-    // The sum does not depend on the order: no sorting.
-    const QFileInfoList entries =
-        QDir(p).entryInfoList(QDir::Dirs | QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isDir()) {
-            total += folderSize(p + QLatin1Char('/') + entry.fileName(), fileCount, lastModified);
-            continue;
-        }
-        if (entry.fileName().compare(QLatin1String(".DS_Store"), Qt::CaseInsensitive) == 0)
-            continue;
-        total += quint64(entry.size());
-        if (fileCount)
-            ++*fileCount;
-        if (lastModified) {
-            const QDateTime modified = entry.lastModified();
-            if (lastModified->isNull() || *lastModified < modified)
-                *lastModified = modified;
-        }
+    if (fileCount)
+        *fileCount += visitor.files();
+    if (lastModified && visitor.files() > 0) {
+        const QDateTime modified = QDateTime::fromMSecsSinceEpoch(visitor.newestMs());
+        if (lastModified->isNull() || *lastModified < modified)
+            *lastModified = modified;
     }
-    return total;
+    return visitor.total();
 }
 
 bool FileUtils::directoryIsEmpty(const QString& path)

@@ -91,6 +91,8 @@ public:
     static int removeEmptyDirs(const QString& path, bool recursive = true);
     /// Appends the tree's files, relative to path and preceded by prefix; the number appended.
     /// Hidden entries are skipped; folderFilter, when given, must match a folder's name exactly.
+    /// Links are followed (a loop back up only once); FIFOs, sockets and devices, also behind a
+    /// link, are no files of the tree here nor in the two functions below.
     static int listFilesInFileSystem(const QString& path, QStringList& files, bool recursive = true,
                                      QRegExp* folderFilter = nullptr, const QString& prefix = QString());
     /// Appends the absolute path of every folder (depth first); false when path is no folder.

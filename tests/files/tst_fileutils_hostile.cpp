@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <dirent.h>
+#include <sys/resource.h>
 
 using namespace FileTest;
 
@@ -57,6 +58,34 @@ static QString callInChild(const QStringList& a, ChildProcess::Reporter& report)
         report.value("folders", qint64(folders.size()));
         return QString::number(FileUtils::folderSize(a.value(1)));
     }
+    if (function == "trees") {  // root [descriptor limit [files|folders|size]]
+        if (a.value(2).toInt() > 0) {
+            const rlimit limit{rlim_t(a.value(2).toInt()), rlim_t(a.value(2).toInt())};
+            if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                return QStringLiteral("setrlimit failed");
+        }
+        const QString root = a.value(1);
+        const QString only = a.value(3);
+        if (only.isEmpty() || only == "files") {
+            QStringList files;
+            report.value("count", qint64(FileUtils::listFilesInFileSystem(root, files)));
+            report.value("files", files.join('|'));
+        }
+        if (only.isEmpty() || only == "folders") {
+            QStringList folders;
+            report.value("listed", FileUtils::listDirectoriesInFileSystem(root, folders));
+            for (QString& folder : folders)
+                folder = folder.mid(root.size() + 1);
+            report.value("folders", folders.join('|'));
+        }
+        if (only.isEmpty() || only == "size") {
+            int fileCount = 0;
+            QDateTime lastModified;
+            report.value("size", qint64(FileUtils::folderSize(root, &fileCount, &lastModified)));
+            report.value("fileCount", qint64(fileCount));
+        }
+        return QStringLiteral("done");
+    }
     return QStringLiteral("unknown function");
 }
 
@@ -78,6 +107,20 @@ class TestFileUtilsHostile : public QObject
                                      int timeoutMs = 20000)
     {
         return ChildProcess::run(QStringList{"--child"} + arguments, env, timeoutMs);
+    }
+
+    // Environment for a child whose folder listings lose their entry types (notype) or lose the
+    // entry named vanish just before it is returned.
+    static QStringList readdirShim(bool notype, const QString& vanish = QString())
+    {
+        QString asan = qEnvironmentVariable("ASAN_OPTIONS");
+        asan += QString(asan.isEmpty() ? "" : ":") + "verify_asan_link_order=0";
+        QStringList env{"LD_PRELOAD=" READDIR_SHIM_PATH, "ASAN_OPTIONS=" + asan};
+        if (notype)
+            env << "READDIR_NOTYPE=1";
+        if (!vanish.isEmpty())
+            env << "READDIR_VANISH=" + vanish;
+        return env;
     }
 
     // The number of entries of a folder, counted on raw names (odd names included).
@@ -376,6 +419,119 @@ private slots:
             QCOMPARE(readFile(path("out.bin"), UNREADABLE), data.left(result.toInt()));
             QVERIFY2(r.has(Logwell::LogWarning, "FileUtils::segmentedCopy", {"cannot read"}), qPrintable(r.dump()));
         }
+    }
+
+    // --- walking trees whose folders record no entry types, lose entries or are very deep
+
+    void listingsWithoutEntryTypes_data()
+    {
+        QTest::addColumn<bool>("notype");
+        QTest::newRow("entry types") << false;
+        QTest::newRow("no entry types") << true;
+    }
+
+    void listingsWithoutEntryTypes()
+    {
+        QFETCH(bool, notype);
+        QVERIFY(writeFile(path("root/a.txt"), "aaa", true));
+        QVERIFY(writeFile(path("root/B.txt"), "bb", true));
+        QVERIFY(writeFile(path("root/.hidden"), "h", true));
+        QVERIFY(writeFile(path("root/.DS_Store"), "xxxxx", true));
+        QVERIFY(writeFile(path("root/sub/c.txt"), "c", true));
+        QVERIFY(writeFile(path("root/sub/deeper/d.txt"), "dd", true));
+        QVERIFY(writeFile(path("outside/o.txt"), "o", true));
+        QVERIFY(symlink("a.txt", path("root/link-file.txt")));
+        QVERIFY(symlink("sub", path("root/link-dir")));
+        QVERIFY(symlink(path("outside"), path("root/out")));
+        QVERIFY(symlink("missing", path("root/dangling")));
+        QVERIFY(symlink(".", path("root/loop")));
+        QVERIFY(fifo(path("root/pipe")));
+        QVERIFY(symlink("pipe", path("root/pipe-link")));
+        ListeningSocket socket(path("root/sock"));
+        QVERIFY(socket.ok());
+
+        const ChildProcess::Result r = call({"trees", path("root")}, notype ? readdirShim(true) : QStringList());
+        QVERIFY2(r.finished, qPrintable(r.dump()));
+        QCOMPARE(r.value("result"), QString("done"));
+        // Special files, also behind a link, and dangling links are neither files nor folders; a
+        // link to a folder is walked unless it leads back up.
+        const QStringList files{"a.txt", "B.txt", "link-dir/c.txt", "link-dir/deeper/d.txt", "link-file.txt",
+                                "out/o.txt", "sub/c.txt", "sub/deeper/d.txt"};
+        QCOMPARE(r.value("files").split('|'), files);
+        QCOMPARE(r.value("count"), QString::number(files.size()));
+        QCOMPARE(r.value("folders").split('|'),
+                 QStringList({"link-dir", "link-dir/deeper", "loop", "out", "sub", "sub/deeper"}));
+        QCOMPARE(r.value("size"), QString("16"));  // hidden files counted, .DS_Store not
+        QCOMPARE(r.value("fileCount"), QString("9"));
+    }
+
+    void listingsWhenEntriesVanish_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<bool>("notype");
+        QTest::addColumn<QString>("vanish");
+        QTest::addColumn<QStringList>("expected");  // "key=value" reported by the child
+        QTest::newRow("file, folderSize") << "size" << false << "gone.txt" << QStringList{"size=4", "fileCount=2"};
+        QTest::newRow("file, folderSize, no entry types")
+            << "size" << true << "gone.txt" << QStringList{"size=4", "fileCount=2"};
+        QTest::newRow("file, list files, no entry types")
+            << "files" << true << "gone.txt" << QStringList{"files=a.txt|sub/c.txt", "count=2"};
+        // Listed as the folder recorded it; walking into it finds nothing.
+        QTest::newRow("folder, list folders") << "folders" << false << "gone" << QStringList{"folders=gone|sub"};
+        QTest::newRow("folder, list folders, no entry types")
+            << "folders" << true << "gone" << QStringList{"folders=sub"};
+        QTest::newRow("folder, list files")
+            << "files" << false << "gone" << QStringList{"files=a.txt|gone.txt|sub/c.txt", "count=3"};
+    }
+
+    void listingsWhenEntriesVanish()
+    {
+        QFETCH(QString, function);
+        QFETCH(bool, notype);
+        QFETCH(QString, vanish);
+        QFETCH(QStringList, expected);
+        QVERIFY(writeFile(path("root/a.txt"), "aaa", true));
+        QVERIFY(writeFile(path("root/sub/c.txt"), "c", true));
+        QVERIFY(QDir().mkpath(path("root/gone")));
+        QVERIFY(writeFile(path("root/gone.txt"), "1234567", true));
+
+        const ChildProcess::Result r = call({"trees", path("root"), "0", function}, readdirShim(notype, vanish));
+        QVERIFY2(r.finished, qPrintable(r.dump()));
+        QCOMPARE(r.value("result"), QString("done"));
+        QVERIFY(!QFileInfo::exists(path("root/" + vanish)));  // the shim was loaded
+        for (const QString& pair : expected)
+            QCOMPARE(pair.section('=', 0, 0) + "=" + r.value(pair.section('=', 0, 0)), pair);
+    }
+
+    void deepTree_data()
+    {
+        QTest::addColumn<int>("descriptors");  // the child's limit; 0: as inherited
+        QTest::newRow("200 levels") << 0;
+        QTest::newRow("200 levels, 40 descriptors") << 40;
+    }
+
+    void deepTree()
+    {
+        QFETCH(int, descriptors);
+        const int LEVELS = 200;
+        QString folder = path("root");
+        QStringList files{"f.txt"};
+        QStringList folders;
+        for (int level = 1; level <= LEVELS; ++level) {
+            QVERIFY(writeFile(folder + "/f.txt", "x", true));
+            folder += "/level";
+            folders.append(folder.mid(path("root").size() + 1));
+            files.append(folders.last() + "/f.txt");
+        }
+        QVERIFY(writeFile(folder + "/f.txt", "x", true));
+        const ChildProcess::Result r = call({"trees", path("root"), QString::number(descriptors)});
+        QVERIFY2(r.finished, qPrintable(r.dump().left(3000)));
+        QCOMPARE(r.value("result"), QString("done"));
+        QCOMPARE(r.value("count"), QString::number(LEVELS + 1));
+        QCOMPARE(r.value("files").split('|'), files);
+        QCOMPARE(r.value("folders").split('|'), folders);
+        QCOMPARE(r.value("size"), QString::number(LEVELS + 1));
+        QCOMPARE(r.value("fileCount"), QString::number(LEVELS + 1));
     }
 
     // --- names

@@ -364,6 +364,34 @@ private slots:
         QCOMPARE(list, QStringList{"already there"} + files);
     }
 
+    void listingOrder_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("ASCII") << QStringList{"b", "A", "_x", "Z", "a1", "10", "9", "a-b", "A.c", "~z"};
+        QTest::newRow("ASCII and other letters")
+            << QStringList{"\u00e9", "e", "F", "\u00c4", "z", "\u00df", "\u03a9mega", "\u03c9a", "\u65e5\u672c", "_"};
+    }
+
+    // The listings keep the order of a folder listing by name ignoring case.
+    void listingOrder()
+    {
+        QFETCH(QStringList, names);
+        for (const QString& name : qAsConst(names)) {
+            QVERIFY(writeFile(path("files/" + name), "x", true));
+            QVERIFY(QDir().mkpath(path("folders/" + name)));
+        }
+        const QDir::SortFlags order = QDir::Name | QDir::IgnoreCase;
+        QStringList files;
+        QCOMPARE(FileUtils::listFilesInFileSystem(path("files"), files, false), names.size());
+        QCOMPARE(files, QDir(path("files")).entryList(QDir::Files, order));
+        QStringList folders;
+        QVERIFY(FileUtils::listDirectoriesInFileSystem(path("folders"), folders, false));
+        QStringList expected;
+        for (const QString& name : QDir(path("folders")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, order))
+            expected.append(path("folders/" + name));
+        QCOMPARE(folders, expected);
+    }
+
     void listFilesEmptyPath()
     {
         QVERIFY(writeFile(path("x.txt"), "x", true));
