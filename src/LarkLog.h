@@ -17,6 +17,11 @@
     for (bool larkLogEnabled = Logwell::isEnabled(LARK_LOG_CATEGORY, type); larkLogEnabled;  \
          larkLogEnabled = false)                                                            \
         Logwell(LARK_LOG_CATEGORY, type, __FILE__, __PRETTY_FUNCTION__, __LINE__, Logwell::PrettyFunction)
+// The same under the name of the public function that a private helper works for.
+#define LARK_LOG_AS(type, function)                                                         \
+    for (bool larkLogEnabled = Logwell::isEnabled(LARK_LOG_CATEGORY, type); larkLogEnabled;  \
+         larkLogEnabled = false)                                                            \
+        Logwell(LARK_LOG_CATEGORY, type, __FILE__, function, __LINE__)
 #define LARK_DEBUG LARK_LOG(Logwell::LogDebug)
 #define LARK_WARNING LARK_LOG(Logwell::LogWarning)
 #define LARK_CRITICAL LARK_LOG(Logwell::LogCritical)

@@ -284,13 +284,18 @@ QString copyTemplatePrivate(const QFileInfo& destination)
 const int NAME_LIMIT = 255;
 
 // A new hidden file beside a destination (short name, see copyTemplatePrivate), renamed over the
-// destination once complete; removed when it is not.
+// destination once complete; removed when it is not. In a folder that the caller has just made,
+// nobody can see a half-written file nor lose an old one: there (inPlace) the destination itself
+// is created, and removed unless complete, which spares a rename per file.
 class TemporaryBesidePrivate
 {
 public:
-    explicit TemporaryBesidePrivate(const QFileInfo& destination)
+    explicit TemporaryBesidePrivate(const QFileInfo& destination, bool inPlace = false)
         : mPattern(copyTemplatePrivate(destination))
-#ifndef Q_OS_UNIX
+#ifdef Q_OS_UNIX
+        , mDestination(inPlace ? QFile::encodeName(destination.absoluteFilePath()) : QByteArray())
+#else
+
         , mFile(mPattern)
 #endif
     {
@@ -309,16 +314,23 @@ public:
 
 #ifdef Q_OS_UNIX
     // Created with O_EXCL under a random name: an unnamed O_TMPFILE linked in afterwards (what
-    // QTemporaryFile does) costs several times more per file. 0666 as for any new file (the
-    // umask applies).
+    // QTemporaryFile does) costs several times more per file.
     bool open()
     {
+        if (!mDestination.isEmpty()) {
+            mFd = ::open(mDestination.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mCreateMode);
+            if (mFd >= 0) {
+                mName = mDestination;
+                return true;
+            }
+            mDestination.clear(); // taken after all (a name differing only in case, say): beside it
+        }
         static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
         for (int attempt = 0; attempt < 100; ++attempt) {
             QByteArray name = QFile::encodeName(mPattern);
             for (int i = name.size() - 6; i < name.size(); ++i)
                 name[i] = LETTERS[QRandomGenerator::global()->bounded(int(sizeof LETTERS) - 1)];
-            mFd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            mFd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mCreateMode);
             if (mFd >= 0) {
                 mName = name;
                 return true;
@@ -350,11 +362,21 @@ public:
         if (::stat(QFile::encodeName(path).constData(), &st) == 0)
             ::fchmod(mFd, st.st_mode & 0777);
     }
+    // Before open(): the file is created with the permission bits of the open file, so that
+    // copyPermissionsOf(file) rarely has anything left to change (only what the umask took).
+    void createLike(const QFile& file)
+    {
+        struct stat st;
+        if (::fstat(file.handle(), &st) == 0)
+            mCreateMode = st.st_mode & 0777;
+    }
     // The same for an open file.
     void copyPermissionsOf(const QFile& file)
     {
         struct stat st;
-        if (::fstat(file.handle(), &st) == 0)
+        struct stat own;
+        if (::fstat(file.handle(), &st) == 0
+            && (::fstat(mFd, &own) != 0 || (own.st_mode & 0777) != (st.st_mode & 0777)))
             ::fchmod(mFd, st.st_mode & 0777);
     }
     bool close()
@@ -368,7 +390,8 @@ public:
     }
     bool renameOver(const QString& destination)
     {
-        mRenamed = ::rename(mName.constData(), QFile::encodeName(destination).constData()) == 0;
+        mRenamed = !mDestination.isEmpty()
+            || ::rename(mName.constData(), QFile::encodeName(destination).constData()) == 0;
         return mRenamed;
     }
 #else
@@ -378,6 +401,7 @@ public:
         return mFile.write(data, size) == size || (mError = mFile.errorString(), false);
     }
     void copyPermissionsOf(const QString& path) { mFile.setPermissions(QFile::permissions(path)); }
+    void createLike(const QFile&) {}
     void copyPermissionsOf(const QFile& file) { mFile.setPermissions(file.permissions()); }
     bool close()
     {
@@ -399,6 +423,8 @@ private:
     QString mPattern;
     QString mError;
 #ifdef Q_OS_UNIX
+    QByteArray mDestination; // written in place
+    mode_t mCreateMode = 0666; // as for any new file (the umask applies)
     int mFd = -1;
     QByteArray mName;
     bool mRenamed = false;
@@ -583,35 +609,39 @@ QString FileUtils::labelWorkingFolderBlocked(const QString& folder, const QStrin
     return text;
 }
 
-bool FileUtils::forceCopy(const QString& source, const QString& destination)
+namespace {
+
+// forceCopy; intoNewFolder when the destination's folder was made by the caller just now.
+bool copyFilePrivate(const QString& source, const QString& destination, bool intoNewFolder)
 {
     if (!QFile::exists(source)) {
-        LARK_WARNING << source << " est introuvable !! (forceCopy)";
+        LARK_LOG_AS(Logwell::LogWarning, "FileUtils::forceCopy") << source << " est introuvable !! (forceCopy)";
         return false;
     }
     const QFileInfo destinationInfo(destination);
     if (destinationInfo.isDir() && !destinationInfo.isSymLink()) {
-        LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+        LARK_LOG_AS(Logwell::LogWarning, "FileUtils::forceCopy") << "FileUtils::forceCopy can't remove " << destination;
         return false;
     }
-    fileMkPath(destination, nullptr);
+    FileUtils::fileMkPath(destination, nullptr);
 
     // The copy goes to a hidden file beside the destination, which replaces the old one only
     // once complete: a failed copy (full disk, read error) leaves the destination as it was.
     QFile in;
     QString reason;
     auto failed = [&](QFileDevice::FileError code) {
-        LARK_WARNING << "FileUtils::forceCopy can't copy" << source << destination << " error=" << int(code)
+        LARK_LOG_AS(Logwell::LogWarning, "FileUtils::forceCopy") << "FileUtils::forceCopy can't copy" << source << destination << " error=" << int(code)
                      << reason;
         return false;
     };
     // Only a regular file is read: a FIFO, a socket or a device is refused without being opened.
     if (!LarkFiles::openRegularFile(in, source, &reason))
         return failed(QFileDevice::OpenError);
-    TemporaryBesidePrivate out(destinationInfo);
+    TemporaryBesidePrivate out(destinationInfo, intoNewFolder);
+    out.createLike(in);
     if (!out.open()) {
         if (destinationInfo.exists()) {  // nothing can be created beside it: it cannot be replaced
-            LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+            LARK_LOG_AS(Logwell::LogWarning, "FileUtils::forceCopy") << "FileUtils::forceCopy can't remove " << destination;
             return false;
         }
         reason = out.errorText();
@@ -636,12 +666,19 @@ bool FileUtils::forceCopy(const QString& source, const QString& destination)
     }
     if (!out.renameOver(destination)) {
         if (QFileInfo(destination).exists() || QFileInfo(destination).isSymLink()) {
-            LARK_WARNING << "FileUtils::forceCopy can't remove " << destination;
+            LARK_LOG_AS(Logwell::LogWarning, "FileUtils::forceCopy") << "FileUtils::forceCopy can't remove " << destination;
             return false;
         }
         return failed(QFileDevice::RenameError);
     }
     return true;
+}
+
+} // namespace
+
+bool FileUtils::forceCopy(const QString& source, const QString& destination)
+{
+    return copyFilePrivate(source, destination, false);
 }
 
 int FileUtils::segmentedCopy(QIODevice& source, QIODevice& destination, int chunkSize)
@@ -826,7 +863,8 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
     const CopyDirBounds bounds = tCopyDirBounds;
 
     QDir destinationDir(destination);
-    if (!merge && destinationDir.exists()) {
+    bool newFolder = !destinationDir.exists();
+    if (!merge && !newFolder) {
         const QFileInfo info(destination);
         bool removed = false;
         if (info.isSymLink())
@@ -837,6 +875,7 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
             LARK_WARNING << "unable to removeRecursively" << destinationDir.absolutePath();
             return false;
         }
+        newFolder = true;
     }
     if (!destinationDir.exists() && !destinationDir.mkpath(QStringLiteral("."))) {
         LARK_WARNING << "unable to mkdir" << destinationDir.absolutePath();
@@ -883,7 +922,7 @@ bool FileUtils::copyDir(const QString& source, const QString& destination, bool 
         if (entry.info.kind == LarkFiles::EntryKind::Folder) {
             if (!copyDir(from, target, true))
                 return false;
-        } else if (entry.info.kind == LarkFiles::EntryKind::File && !forceCopy(from, target)) {
+        } else if (entry.info.kind == LarkFiles::EntryKind::File && !copyFilePrivate(from, target, newFolder)) {
             LARK_WARNING << "unable to copy" << from << "to" << target;
             return false;
         }

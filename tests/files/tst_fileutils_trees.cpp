@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace FileTest;
 
 static const char* FUNCTION_COPY_DIR = "FileUtils::copyDir";
@@ -47,6 +49,38 @@ private slots:
         QCOMPARE(listTree(path("dst")), listTree(path("src")));
         QVERIFY(listTree(path("dst")).contains(".git/config=git"));
         QCOMPARE(logs.count(), 0);
+    }
+
+    // Every copy has its source's permission bits, whatever the umask takes from new files,
+    // into a new folder (written in place), a replaced one and a merged one (over old files).
+    void copyKeepsPermissions_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("new folder") << "new";
+        QTest::newRow("replaced folder") << "replace";
+        QTest::newRow("merged over old files") << "merge";
+    }
+
+    void copyKeepsPermissions()
+    {
+        QFETCH(QString, how);
+        const QList<int> modes = {0755, 0600, 0444, 0777, 0640};
+        for (int mode : modes) {
+            const QString name = path("src/sub/f%1").arg(mode, 0, 8);
+            QVERIFY(writeFile(name, "x", true));
+            QVERIFY(::chmod(QFile::encodeName(name).constData(), mode_t(mode)) == 0);
+            if (how != "new")
+                QVERIFY(writeFile(path("dst/sub/f%1").arg(mode, 0, 8), "old", true));
+        }
+        const mode_t saved = ::umask(027);
+        const bool copied = FileUtils::copyDir(path("src"), path("dst"), how == "merge");
+        ::umask(saved);
+        QVERIFY(copied);
+        for (int mode : modes) {
+            struct stat st;
+            QVERIFY(::stat(QFile::encodeName(path("dst/sub/f%1").arg(mode, 0, 8)).constData(), &st) == 0);
+            QCOMPARE(int(st.st_mode & 0777), mode);
+        }
     }
 
     void copyDirMerge()
