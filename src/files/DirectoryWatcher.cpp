@@ -187,6 +187,8 @@ public:
     QStringList watchFiles(const QStringList& fresh, QStringList& refused);
     void release();
     void stopWatching();
+    // Drops the notifier and every watch and path known (Qt's watchers already dealt with).
+    void forgetWatches();
 
     // The folder back end.
     bool watchFolder(const QString& folder, QStringList& refused);
@@ -242,6 +244,11 @@ void DirectoryWatcherPrivate::release()
 {
     delete mWatcher; // the other Qt watchers are its children
     mWatcher = nullptr;
+    forgetWatches();
+}
+
+void DirectoryWatcherPrivate::forgetWatches()
+{
     mShards.clear();
     if (mReadable) { // it may be delivering right now (setPath called from a report)
         mReadable->setEnabled(false);
@@ -266,20 +273,7 @@ void DirectoryWatcherPrivate::stopWatching()
     if (mWatcher)
         mWatcher->deleteLater();
     mWatcher = nullptr;
-    mShards.clear();
-    if (mReadable) {
-        mReadable->setEnabled(false);
-        mReadable->deleteLater();
-        mReadable = nullptr;
-    }
-    mNotifier.close();
-    mFolderPaths.clear();
-    mWatchOfFolder.clear();
-    mDroppedWatches.clear();
-    mPendingRescans.clear();
-    mWatchedFiles.clear();
-    mLinksToFile.clear();
-    mActive = false;
+    forgetWatches();
     ++mGeneration;
 }
 
