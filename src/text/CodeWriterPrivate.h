@@ -93,11 +93,10 @@ inline Charset charsetOf(const QTextStream& stream)
         return Charset::Unicode;
     switch (stream.encoding()) {
     case QStringConverter::Latin1:
-        return Charset::Ascii;
 #ifdef Q_OS_WIN
     case QStringConverter::System:
-        return Charset::Ascii;
 #endif
+        return Charset::Ascii;
     default:
         return Charset::Unicode;
     }
@@ -225,7 +224,7 @@ inline QString phpAsciiLiteral(const QString& text, QLatin1String doubleQuote)
     }                                                                                                  \
     if (CodeWriter::charsetOf(*(stream)) == CodeWriter::Charset::Refused) {                            \
         LARK_CRITICAL << "bad usage!! the stream's codec does not write ASCII as ASCII, nothing written:" \
-                      << CodeWriter::encodingName(*(stream));                               \
+                      << CodeWriter::encodingName(*(stream));                                   \
         return;                                                                                        \
     }
 
